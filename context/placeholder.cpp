@@ -1,0 +1,1 @@
+// Empty until the context routines land.

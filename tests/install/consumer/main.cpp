@@ -1,0 +1,16 @@
+// Uses each installed library once and says "consumer ok" if all answered.
+#include <iostream>
+#include <string>
+
+#include "tovric/timer/timer.hpp"
+#include "tovric/velarn/iostream.hpp"
+
+int main() {
+  tovric::timer::cpu_timer timer;
+  timer.stop();
+  const std::string text = tovric::timer::format(timer.elapsed(), 3, "%ws");
+  tovric::velarn::dummy_exported_function();
+  if (text.empty() || text.back() != 's') return 1;
+  std::cout << "consumer ok: " << text << '\n';
+  return 0;
+}
