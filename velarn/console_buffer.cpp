@@ -32,26 +32,43 @@ int decode(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
   int i = 0;
   int stored = 0;
   while (i < n) {
-    // Eight ASCII bytes at a time where the input allows.
-    while (n - i >= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, p + i, sizeof word);
-      if ((word & 0x8080808080808080u) != 0) break;
-      for (int k = 0; k < 8; ++k) units[stored + k] = static_cast<wchar_t>(p[i + k]);
-      stored += 8;
-      i += 8;
-    }
-    if (i == n) break;
     const unsigned char lead = p[i];
     if (lead < 0x80u) {
-      units[stored++] = static_cast<wchar_t>(lead);
-      ++i;
+      // Eight ASCII bytes at a time where the input allows.
+      while (n - i >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, sizeof word);
+        if ((word & 0x8080808080808080u) != 0) break;
+        for (int k = 0; k < 8; ++k) units[stored + k] = static_cast<wchar_t>(p[i + k]);
+        stored += 8;
+        i += 8;
+      }
+      if (i < n && p[i] < 0x80u) {
+        units[stored++] = static_cast<wchar_t>(p[i]);
+        ++i;
+      }
       continue;
     }
     if (lead < 0xC2u || lead > 0xF4u) {
       units[stored++] = replacement;
       ++i;
       continue;
+    }
+    // Complete, well-formed 2- and 3-byte sequences, the common ones, go
+    // straight through; everything else takes the general steps below.
+    if (lead < 0xE0u && n - i >= 2 && is_continuation(p[i + 1])) {
+      units[stored++] = static_cast<wchar_t>((lead & 0x1Fu) << 6 | (p[i + 1] & 0x3Fu));
+      i += 2;
+      continue;
+    }
+    if (lead >= 0xE0u && lead < 0xF0u && n - i >= 3 && is_continuation(p[i + 1]) &&
+        is_continuation(p[i + 2])) {
+      const std::uint32_t v = (lead & 0x0Fu) << 12 | (p[i + 1] & 0x3Fu) << 6 | (p[i + 2] & 0x3Fu);
+      if (is_acceptable(v, 3)) {
+        units[stored++] = static_cast<wchar_t>(v);
+        i += 3;
+        continue;
+      }
     }
     const int length = lead < 0xE0u ? 2 : lead < 0xF0u ? 3 : 4;
     std::uint32_t value = lead & (0x7Fu >> length);

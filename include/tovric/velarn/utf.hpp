@@ -20,10 +20,12 @@ namespace tovric::velarn::utf {
 // 0 (the buffer is untouched) or when a unit's encoding does not fit in what
 // is left of size - 1 bytes: the buffer then holds the complete encodings of
 // the units before that one, NUL-terminated, and no later unit is tried.
-// Never allocates, never throws.
+// Nothing outside the `size` bytes is touched; bytes after the terminator
+// may have been set to 0. Never allocates, never throws.
 //
-// Runs of ASCII are copied eight units at a time; everything else goes unit
-// by unit, without room checks while the room left is enough for any eight.
+// Runs of ASCII are copied eight units at a time, tested as four 64-bit
+// words; other units go one by one. Room is checked per unit only once fewer
+// than four bytes per remaining unit are left.
 template <typename Byte, typename Unit>
 Byte* convert_buffer(Byte* buffer, std::size_t size, const Unit* begin, const Unit* end) noexcept {
   if (size == 0) return nullptr;
@@ -31,29 +33,40 @@ Byte* convert_buffer(Byte* buffer, std::size_t size, const Unit* begin, const Un
   std::size_t room = size - 1;
   const Unit* in = begin;
   while (in != end) {
+    // Units that fit whatever they are: four bytes of room each.
     const std::size_t left = static_cast<std::size_t>(end - in);
-    if (left >= 8 && room >= 8 && detail::copy_ascii8(in, out)) {
-      in += 8;
-      out += 8;
-      room -= 8;
+    const std::size_t safe = left < room / 4 ? left : room / 4;
+    if (safe == 0) {
+      // Near the end of the room: one unit, checked.
+      const std::uint32_t u = detail::unit_value(*in);
+      const std::size_t length = detail::encoded_length(u);
+      if (length > room) {
+        *out = Byte{0};
+        return nullptr;
+      }
+      out = detail::encode_unit(u, out);
+      room -= length;
+      ++in;
       continue;
     }
-    if (left >= 8 && room >= 32) {
-      Byte* const start = out;
-      for (int i = 0; i < 8; ++i) out = detail::encode_unit(detail::unit_value(in[i]), out);
-      in += 8;
-      room -= static_cast<std::size_t>(out - start);
-      continue;
+    const Unit* const stop = in + safe;
+    Byte* const start = out;
+    while (in != stop) {
+      const std::uint32_t u = detail::unit_value(*in);
+      if (u < 0x80u) {
+        if (stop - in >= 8 && detail::copy_ascii8(in, out)) {
+          in += 8;
+          out += 8;
+          continue;
+        }
+        *out++ = static_cast<Byte>(u);
+        ++in;
+        continue;
+      }
+      out = detail::encode_multibyte_unit(u, out);
+      ++in;
     }
-    const std::uint32_t u = detail::unit_value(*in);
-    const std::size_t length = detail::encoded_length(u);
-    if (length > room) {
-      *out = Byte{0};
-      return nullptr;
-    }
-    out = detail::encode_unit(u, out);
-    room -= length;
-    ++in;
+    room -= static_cast<std::size_t>(out - start);
   }
   *out = Byte{0};
   return buffer;

@@ -1,6 +1,6 @@
 // Encoding of single wide units to UTF-8, shared by utf::convert_buffer and
-// the console input buffer, and the eight-unit ASCII block test that gives
-// convert_buffer its fast path.
+// the console input buffer, and the eight-unit ASCII copy of convert_buffer's
+// fast path.
 #ifndef TOVRIC_VELARN_DETAIL_UTF_ENCODE_HPP
 #define TOVRIC_VELARN_DETAIL_UTF_ENCODE_HPP
 
@@ -62,17 +62,49 @@ inline Byte* encode_unit(std::uint32_t u, Byte* out) noexcept {
   return out + 4;
 }
 
-// Reads eight units as four 64-bit words (two units each, in either order)
-// and, if all eight are below 0x80, writes them at `out` as eight bytes and
-// returns true. Writes nothing otherwise.
-template <typename Byte, typename Unit>
+#if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "the word stores below assume a little-endian target"
+#endif
+
+// Writes the UTF-8 form of a unit that is not ASCII (u >= 0x80) at `out`,
+// as encode_unit does, but with one 2- or 4-byte store per sequence; a
+// 3-byte sequence stores a fourth byte, 0, that the next encoding or the
+// terminator covers. Needs 4 bytes of room. Returns the position after the
+// sequence.
+template <typename Byte>
+inline Byte* encode_multibyte_unit(std::uint32_t u, Byte* out) noexcept {
+  static_assert(sizeof(Byte) == 1, "UTF-8 output is written as bytes");
+  if (u < 0x800u) {
+    const auto word = static_cast<std::uint16_t>(0x80C0u | (u >> 6) | ((u << 8) & 0x3F00u));
+    std::memcpy(out, &word, sizeof word);
+    return out + 2;
+  }
+  if (u - 0x10000u <= 0xFFFFFu) {
+    const std::uint32_t word = 0x808080F0u | (u >> 18) | ((u >> 4) & 0x3F00u) |
+                               ((u << 10) & 0x3F0000u) | ((u << 24) & 0x3F000000u);
+    std::memcpy(out, &word, sizeof word);
+    return out + 4;
+  }
+  // Three bytes: 0x800 to 0xFFFF, or U+FFFD for a surrogate or a value above
+  // 0x10FFFF.
+  if (is_invalid(u)) u = 0xFFFDu;
+  const std::uint32_t word = 0x8080E0u | (u >> 12) | ((u << 2) & 0x3F00u) | ((u << 16) & 0x3F0000u);
+  std::memcpy(out, &word, sizeof word);
+  return out + 3;
+}
+
+// Reads eight units as four 64-bit words (two units each) and, if all eight
+// are below 0x80, writes them at `out` as eight bytes and returns true.
+// Writes nothing otherwise.
+template <typename Unit, typename Byte>
 inline bool copy_ascii8(const Unit* in, Byte* out) noexcept {
   static_assert(sizeof(Unit) == 4 && sizeof(Byte) == 1, "UTF-32 in, bytes out");
   std::uint64_t w[4];
   std::memcpy(w, in, sizeof w);
   if (((w[0] | w[1] | w[2] | w[3]) & 0xFFFFFF80FFFFFF80u) != 0) return false;
   unsigned char bytes[8];
-  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<unsigned char>(unit_value(in[i]));
+  const std::uint32_t* units = reinterpret_cast<const std::uint32_t*>(w);
+  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<unsigned char>(units[i]);
   std::memcpy(out, bytes, sizeof bytes);
   return true;
 }
