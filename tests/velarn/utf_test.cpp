@@ -120,6 +120,10 @@ TEST(ConvertBufferBounds, BlockPathsStopExactlyWhereUnitByUnitWould) {
     EXPECT_EQ(r != nullptr, fits == units.size()) << size;
     EXPECT_EQ(std::string(buffer.data(), written), expected.substr(0, written)) << size;
     EXPECT_EQ(buffer[written], '\0') << size;
+    // Past the terminator the buffer is either untouched or zeroed.
+    for (std::size_t j = written + 1; j < size; ++j) {
+      EXPECT_TRUE(buffer[j] == '\x55' || buffer[j] == '\0') << size << " at " << j;
+    }
   }
 }
 
