@@ -54,7 +54,9 @@ Byte* convert_buffer(Byte* buffer, std::size_t size, const Unit* begin, const Un
     while (in != stop) {
       const std::uint32_t u = detail::unit_value(*in);
       if (u < 0x80u) {
-        if (stop - in >= 8 && detail::copy_ascii8(in, out)) {
+        // A lone ASCII unit (a space between words of another script) does
+        // not pay for the eight-unit test.
+        if (stop - in >= 8 && detail::unit_value(in[1]) < 0x80u && detail::copy_ascii8(in, out)) {
           in += 8;
           out += 8;
           continue;

@@ -102,10 +102,11 @@ inline bool copy_ascii8(const Unit* in, Byte* out) noexcept {
   std::uint64_t w[4];
   std::memcpy(w, in, sizeof w);
   if (((w[0] | w[1] | w[2] | w[3]) & 0xFFFFFF80FFFFFF80u) != 0) return false;
-  unsigned char bytes[8];
-  const std::uint32_t* units = reinterpret_cast<const std::uint32_t*>(w);
-  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<unsigned char>(units[i]);
-  std::memcpy(out, bytes, sizeof bytes);
+  // Each word holds a unit in bits 0-6 and one in bits 32-38: shifting the
+  // second down next to the first gives their two bytes in memory order.
+  std::uint64_t packed = 0;
+  for (int k = 0; k < 4; ++k) packed |= ((w[k] | (w[k] >> 24)) & 0xFFFFu) << (16 * k);
+  std::memcpy(out, &packed, sizeof packed);
   return true;
 }
 
