@@ -100,7 +100,8 @@ class TOVRIC_VELARN_API console_input_buffer_base : public std::basic_streambuf<
   std::uint64_t read();
 
   // Reads at most `max` units into `units` and sets `count` (0 on entry) to
-  // the number delivered. Returns false when the read failed.
+  // the number delivered (a count above `max` is taken as `max`). Returns
+  // false when the read failed.
   virtual bool device_read(wchar_t* units, std::uint64_t max, std::uint64_t& count) = 0;
 
  private:
