@@ -3,6 +3,7 @@
 #include <string>
 
 #include "tovric/timer/timer.hpp"
+#include "tovric/velarn/cstdlib.hpp"
 #include "tovric/velarn/iostream.hpp"
 
 int main() {
@@ -10,6 +11,7 @@ int main() {
   timer.stop();
   const std::string text = tovric::timer::format(timer.elapsed(), 3, "%ws");
   tovric::velarn::dummy_exported_function();
+  if (tovric::velarn::setenv("TOVRIC_CONSUMER", "ok", 1) != 0) return 1;
   if (text.empty() || text.back() != 's') return 1;
   std::cout << "consumer ok: " << text << '\n';
   return 0;
