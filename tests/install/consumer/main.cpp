@@ -2,6 +2,7 @@
 #include <iostream>
 #include <string>
 
+#include "tovric/context/stack_traits.hpp"
 #include "tovric/timer/timer.hpp"
 #include "tovric/velarn/iostream.hpp"
 
@@ -11,6 +12,7 @@ int main() {
   const std::string text = tovric::timer::format(timer.elapsed(), 3, "%ws");
   tovric::velarn::dummy_exported_function();
   if (text.empty() || text.back() != 's') return 1;
+  if (tovric::context::stack_traits::default_size() != 131072) return 1;
   std::cout << "consumer ok: " << text << '\n';
   return 0;
 }
