@@ -3,12 +3,11 @@
 // swapcontext, and a C++20 coroutine resume + suspend; and, for a user
 // without contexts, a two-thread ping-pong over a futex. Prints each time as
 // a ratio to the jump_fcontext round trip at the end.
+#include <benchmark/benchmark.h>
 #include <linux/futex.h>
 #include <sys/syscall.h>
 #include <ucontext.h>
 #include <unistd.h>
-
-#include <benchmark/benchmark.h>
 
 #include <atomic>
 #include <coroutine>
@@ -121,8 +120,8 @@ BENCHMARK(coroutine_resume_suspend);
 // --- two threads over a futex ----------------------------------------------
 
 void futex_wait(std::atomic<int>& word, int expected) {
-  syscall(SYS_futex, reinterpret_cast<int*>(&word), FUTEX_WAIT_PRIVATE, expected, nullptr,
-          nullptr, 0);
+  syscall(SYS_futex, reinterpret_cast<int*>(&word), FUTEX_WAIT_PRIVATE, expected, nullptr, nullptr,
+          0);
 }
 void futex_wake(std::atomic<int>& word) {
   syscall(SYS_futex, reinterpret_cast<int*>(&word), FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);

@@ -1,5 +1,6 @@
-#include <dlfcn.h>
+#include "tovric/context/fcontext.hpp"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,7 +11,6 @@
 
 #include "fp_settings.hpp"
 #include "switching.hpp"
-#include "tovric/context/fcontext.hpp"
 
 using namespace context_test;
 using tovric::context::make_fcontext;
@@ -68,7 +68,8 @@ TEST(MakeFcontext, WritesOnlyTheFiveFieldsOfTheFrame) {
   const auto finish = frame_field<std::uintptr_t>(h, 0x30);
   const auto trampoline = frame_field<std::uintptr_t>(h, 0x38);
   EXPECT_NE(finish, trampoline);
-  const void* base = library_base(reinterpret_cast<std::uintptr_t>(&tovric::context::jump_fcontext));
+  const void* base =
+      library_base(reinterpret_cast<std::uintptr_t>(&tovric::context::jump_fcontext));
   ASSERT_NE(base, nullptr);
   EXPECT_EQ(library_base(finish), base);
   EXPECT_EQ(library_base(trampoline), base);
@@ -306,8 +307,8 @@ TEST(FloatingPointSettings, NewContextStartsWithTheSettingsOfMakeNotOfFirstSwitc
 namespace on_top {
 int marker;
 const auto fake_handle = reinterpret_cast<fcontext_handle>(std::uintptr_t{0x5a5a0});
-fcontext_transfer given;          // what the on-top function was given
-fcontext_transfer target_got;     // what the target's pending switch returned
+fcontext_transfer given;       // what the on-top function was given
+fcontext_transfer target_got;  // what the target's pending switch returned
 const void* ontop_frame = nullptr;
 std::uint32_t ontop_mxcsr = 0;
 

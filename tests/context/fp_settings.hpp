@@ -7,15 +7,15 @@
 
 namespace context_test {
 
-inline constexpr std::uint32_t mxcsr_rounding = 0x6000;   // RC field
+inline constexpr std::uint32_t mxcsr_rounding = 0x6000;  // RC field
 inline constexpr std::uint32_t mxcsr_round_up = 0x4000;
 inline constexpr std::uint32_t mxcsr_round_down = 0x2000;
 inline constexpr std::uint32_t mxcsr_round_zero = 0x6000;
-inline constexpr std::uint32_t mxcsr_flags = 0x003f;      // sticky status bits
+inline constexpr std::uint32_t mxcsr_flags = 0x003f;  // sticky status bits
 inline constexpr std::uint32_t mxcsr_divide_by_zero = 0x0004;
-inline constexpr std::uint16_t x87_precision = 0x0300;    // PC field
+inline constexpr std::uint16_t x87_precision = 0x0300;  // PC field
 inline constexpr std::uint16_t x87_single = 0x0000;
-inline constexpr std::uint16_t x87_rounding = 0x0c00;     // RC field
+inline constexpr std::uint16_t x87_rounding = 0x0c00;  // RC field
 inline constexpr std::uint16_t x87_round_down = 0x0400;
 inline constexpr std::uint16_t x87_round_up = 0x0800;
 

@@ -93,8 +93,8 @@ TEST(LibraryImage, UnwindTablesCoverTheStackTraitsButNoneOfTheFiveRoutines) {
     const range r = symbol_range(symbols, routine);
     ASSERT_LT(r.begin, r.end) << routine << " not found with a size in .symtab";
     for (const range& f : fdes) {
-      EXPECT_FALSE(overlaps(r, f)) << routine << " is covered by the FDE " << std::hex << f.begin
-                                   << ".." << f.end;
+      EXPECT_FALSE(overlaps(r, f))
+          << routine << " is covered by the FDE " << std::hex << f.begin << ".." << f.end;
     }
   }
   for (const char* traits : {"_ZN6tovric7context12stack_traits9page_sizeEv",
@@ -109,8 +109,7 @@ TEST(LibraryImage, UnwindTablesCoverTheStackTraitsButNoneOfTheFiveRoutines) {
 
 TEST(LibraryImage, NeedsOnlyTheCLibraryAndTheLanguageRuntime) {
   const std::regex needed(R"(\(NEEDED\)\s+Shared library: \[([^\]]+)\])");
-  const std::regex allowed(
-      R"(libc\.so\.6|libstdc\+\+\.so\.6|lib(asan|ubsan|tsan)\.so\.[0-9]+)");
+  const std::regex allowed(R"(libc\.so\.6|libstdc\+\+\.so\.6|lib(asan|ubsan|tsan)\.so\.[0-9]+)");
   bool libc = false;
   for (const auto& line : lines_of(readelf("-dW"))) {
     std::smatch m;

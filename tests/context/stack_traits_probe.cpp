@@ -27,8 +27,8 @@ rlim_t parse_limit(const char* text) {
 // library included; hence exported despite the hidden default); passes
 // through to the kernel until "fail". A sanitizer runtime calls it while it
 // starts, before its shadow memory exists, so it is not instrumented.
-extern "C" __attribute__((visibility("default"), no_sanitize("address", "thread", "undefined")))
-int getrlimit(__rlimit_resource_t resource, rlimit* record) noexcept {
+extern "C" __attribute__((visibility("default"), no_sanitize("address", "thread", "undefined"))) int
+getrlimit(__rlimit_resource_t resource, rlimit* record) noexcept {
   if (getrlimit_fails) {
     errno = EPERM;
     return -1;

@@ -1,17 +1,16 @@
+#include "tovric/context/stack_traits.hpp"
+
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <latch>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "tovric/context/stack_traits.hpp"
 
 using tovric::context::stack_traits;
 
