@@ -154,6 +154,9 @@ BENCHMARK(futex_thread_ping_pong)->UseRealTime();
 // jump_fcontext round trip.
 class ratio_reporter : public benchmark::ConsoleReporter {
  public:
+  // Colours only on a terminal.
+  ratio_reporter() : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
@@ -172,7 +175,7 @@ class ratio_reporter : public benchmark::ConsoleReporter {
     std::printf("\nper round trip, relative to jump_fcontext_round_trip (%.2f ns):\n",
                 base->second);
     for (const std::string& name : order) {
-      std::printf("  %-28s %10.2f ns  %7.2fx\n", name.c_str(), nanoseconds[name],
+      std::printf("  %-34s %10.2f ns  %8.2fx\n", name.c_str(), nanoseconds[name],
                   nanoseconds[name] / base->second);
     }
   }
