@@ -7,6 +7,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fp_settings.hpp"
@@ -93,6 +94,29 @@ TEST(MakeFcontext, SizeArgumentIsNeverRead) {
   fcontext_handle second = make_fcontext(memory + 200, SIZE_MAX, &never_started);
   EXPECT_EQ(first, second);
   EXPECT_EQ(std::memcmp(frame, second, sizeof frame), 0);
+}
+
+extern "C" void make_probe(void* top, std::size_t size, fcontext_entry entry, std::uint64_t* out,
+                           decltype(&make_fcontext) make);
+
+TEST(MakeFcontext, ChangesNoRegisterButRaxAndRcx) {
+  alignas(16) unsigned char memory[256];
+  std::uint64_t after[16] = {};
+  make_probe(memory + 200, 77, &never_started, after, &make_fcontext);
+  EXPECT_EQ(after[0], address(memory + 192) - 64);                        // rax: the handle
+  EXPECT_EQ(after[1], 0x0b0bu);                                           // rbx
+  EXPECT_EQ(after[3], reinterpret_cast<std::uintptr_t>(&never_started));  // rdx
+  EXPECT_EQ(after[4], 77u);                                               // rsi
+  EXPECT_EQ(after[5], address(memory + 200));                             // rdi
+  EXPECT_EQ(after[6], 0x0d0du);                                           // rbp
+  EXPECT_EQ(after[8], 0x0808u);
+  EXPECT_EQ(after[9], 0x0909u);
+  EXPECT_EQ(after[10], 0x1010u);
+  EXPECT_EQ(after[11], reinterpret_cast<std::uintptr_t>(&make_fcontext));
+  EXPECT_EQ(after[12], 0x1212u);
+  EXPECT_EQ(after[13], 0x1313u);
+  EXPECT_EQ(after[14], 0x1414u);
+  EXPECT_EQ(after[15], 0x1515u);
 }
 
 namespace replaced {
@@ -209,6 +233,31 @@ TEST(JumpFcontext, RoundTripCarriesPayloadsBothWays) {
   EXPECT_TRUE(is_frame_below(b_resumed.from, __builtin_frame_address(0)));
   EXPECT_EQ(a2.payload, &p4);
   EXPECT_TRUE(stack.contains(a2.from));
+}
+
+extern "C" {
+void switch_probe(fcontext_handle to, void* payload, fcontext_ontop fn, std::uint64_t* out,
+                  void* routine);
+void clobbering_entry(fcontext_transfer);
+}
+
+fcontext_transfer unchanged(fcontext_transfer t) { return t; }
+
+// The entry function overwrites rbx, rbp and r12-r15; the switching side gets
+// its own values back, whichever routine switched.
+TEST(JumpFcontext, PreservedRegistersComeBackAfterTheSwitch) {
+  const std::uint64_t expected[6] = {0x0b0b, 0x0d0d, 0x1212, 0x1313, 0x1414, 0x1515};
+  const std::pair<const char*, void*> routines[] = {
+      {"jump_fcontext", reinterpret_cast<void*>(&tovric::context::jump_fcontext)},
+      {"ontop_fcontext", reinterpret_cast<void*>(&tovric::context::ontop_fcontext)}};
+  for (const auto& [name, routine] : routines) {
+    test_stack stack(64 * 1024);
+    std::uint64_t after[6] = {};
+    switch_probe(stack.make(&clobbering_entry), nullptr, &unchanged, after, routine);
+    for (int i = 0; i < 6; ++i) {
+      EXPECT_EQ(after[i], expected[i]) << "register " << i << " (rbx rbp r12-r15) after " << name;
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------
