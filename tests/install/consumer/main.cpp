@@ -2,6 +2,7 @@
 #include <iostream>
 #include <string>
 
+#include "tovric/context/stack_traits.hpp"
 #include "tovric/timer/timer.hpp"
 #include "tovric/velarn/cstdlib.hpp"
 #include "tovric/velarn/iostream.hpp"
@@ -13,6 +14,7 @@ int main() {
   tovric::velarn::dummy_exported_function();
   if (tovric::velarn::setenv("TOVRIC_CONSUMER", "ok", 1) != 0) return 1;
   if (text.empty() || text.back() != 's') return 1;
+  if (tovric::context::stack_traits::default_size() != 131072) return 1;
   std::cout << "consumer ok: " << text << '\n';
   return 0;
 }

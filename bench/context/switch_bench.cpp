@@ -1,0 +1,197 @@
+// One round trip (there and back again) between two flows of control on one
+// thread: jump_fcontext, ontop_fcontext with an identity on-top function,
+// swapcontext, and a C++20 coroutine resume + suspend; and, for a user
+// without contexts, a two-thread ping-pong over a futex. Prints each time as
+// a ratio to the jump_fcontext round trip at the end.
+#include <benchmark/benchmark.h>
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <ucontext.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <coroutine>
+#include <cstdio>
+#include <exception>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tovric/context/fcontext.hpp"
+#include "tovric/context/stack_traits.hpp"
+
+namespace ctx = tovric::context;
+
+namespace {
+
+std::vector<unsigned char> new_stack() {
+  return std::vector<unsigned char>(ctx::stack_traits::default_size());
+}
+
+// --- jump_fcontext ---------------------------------------------------------
+
+void jump_partner(ctx::fcontext_transfer t) {
+  for (;;) t = ctx::jump_fcontext(t.from, t.payload);
+}
+
+void jump_fcontext_round_trip(benchmark::State& state) {
+  auto stack = new_stack();
+  ctx::fcontext_transfer t{
+      ctx::make_fcontext(stack.data() + stack.size(), stack.size(), &jump_partner), nullptr};
+  for (auto _ : state) {
+    t = ctx::jump_fcontext(t.from, &state);
+    benchmark::DoNotOptimize(t);
+  }
+}
+BENCHMARK(jump_fcontext_round_trip);
+
+// --- ontop_fcontext --------------------------------------------------------
+
+ctx::fcontext_transfer identity(ctx::fcontext_transfer t) { return t; }
+
+void ontop_partner(ctx::fcontext_transfer t) {
+  for (;;) t = ctx::ontop_fcontext(t.from, t.payload, &identity);
+}
+
+void ontop_fcontext_round_trip(benchmark::State& state) {
+  auto stack = new_stack();
+  ctx::fcontext_transfer t{
+      ctx::make_fcontext(stack.data() + stack.size(), stack.size(), &ontop_partner), nullptr};
+  for (auto _ : state) {
+    t = ctx::ontop_fcontext(t.from, &state, &identity);
+    benchmark::DoNotOptimize(t);
+  }
+}
+BENCHMARK(ontop_fcontext_round_trip);
+
+// --- swapcontext -----------------------------------------------------------
+
+ucontext_t swap_main, swap_partner_context;
+
+void swap_partner() {
+  for (;;) swapcontext(&swap_partner_context, &swap_main);
+}
+
+void swapcontext_round_trip(benchmark::State& state) {
+  auto stack = new_stack();
+  getcontext(&swap_partner_context);
+  swap_partner_context.uc_stack.ss_sp = stack.data();
+  swap_partner_context.uc_stack.ss_size = stack.size();
+  swap_partner_context.uc_link = nullptr;
+  makecontext(&swap_partner_context, &swap_partner, 0);
+  for (auto _ : state) swapcontext(&swap_main, &swap_partner_context);
+}
+BENCHMARK(swapcontext_round_trip);
+
+// --- C++20 coroutine (stackless) -------------------------------------------
+
+struct endless_coroutine {
+  struct promise_type {
+    endless_coroutine get_return_object() {
+      return {std::coroutine_handle<promise_type>::from_promise(*this)};
+    }
+    std::suspend_always initial_suspend() noexcept { return {}; }
+    std::suspend_always final_suspend() noexcept { return {}; }
+    void return_void() {}
+    void unhandled_exception() { std::terminate(); }
+  };
+  std::coroutine_handle<promise_type> handle;
+};
+
+endless_coroutine counting(long* count) {
+  for (;;) {
+    ++*count;
+    co_await std::suspend_always{};
+  }
+}
+
+void coroutine_resume_suspend(benchmark::State& state) {
+  long count = 0;
+  endless_coroutine c = counting(&count);
+  for (auto _ : state) {
+    c.handle.resume();
+    benchmark::DoNotOptimize(count);
+  }
+  c.handle.destroy();
+}
+BENCHMARK(coroutine_resume_suspend);
+
+// --- two threads over a futex ----------------------------------------------
+
+void futex_wait(std::atomic<int>& word, int expected) {
+  syscall(SYS_futex, reinterpret_cast<int*>(&word), FUTEX_WAIT_PRIVATE, expected, nullptr, nullptr,
+          0);
+}
+void futex_wake(std::atomic<int>& word) {
+  syscall(SYS_futex, reinterpret_cast<int*>(&word), FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+}
+
+// 0: the benchmark thread's turn, 1: the partner's turn, 2: partner stops.
+void futex_thread_ping_pong(benchmark::State& state) {
+  std::atomic<int> turn{0};
+  std::thread partner([&turn] {
+    for (;;) {
+      int v;
+      while ((v = turn.load(std::memory_order_acquire)) == 0) futex_wait(turn, 0);
+      if (v == 2) return;
+      turn.store(0, std::memory_order_release);
+      futex_wake(turn);
+    }
+  });
+  for (auto _ : state) {
+    turn.store(1, std::memory_order_release);
+    futex_wake(turn);
+    while (turn.load(std::memory_order_acquire) == 1) futex_wait(turn, 1);
+  }
+  turn.store(2, std::memory_order_release);
+  futex_wake(turn);
+  partner.join();
+}
+BENCHMARK(futex_thread_ping_pong)->UseRealTime();
+
+// The console table, then every benchmark's time as a ratio to the
+// jump_fcontext round trip.
+class ratio_reporter : public benchmark::ConsoleReporter {
+ public:
+  // Colours only on a terminal.
+  ratio_reporter() : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
+        order.push_back(run.benchmark_name());
+        nanoseconds[run.benchmark_name()] =
+            run.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
+            benchmark::GetTimeUnitMultiplier(run.time_unit);
+      }
+    }
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    const auto base = nanoseconds.find("jump_fcontext_round_trip");
+    if (base == nanoseconds.end() || base->second <= 0) return;
+    std::printf("\nper round trip, relative to jump_fcontext_round_trip (%.2f ns):\n",
+                base->second);
+    for (const std::string& name : order) {
+      std::printf("  %-34s %10.2f ns  %8.2fx\n", name.c_str(), nanoseconds[name],
+                  nanoseconds[name] / base->second);
+    }
+  }
+
+ private:
+  std::vector<std::string> order;
+  std::map<std::string, double> nanoseconds;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  ratio_reporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}

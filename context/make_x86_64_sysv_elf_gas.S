@@ -1,0 +1,43 @@
+/* make_fcontext(top, size, entry): prepare a context on caller memory.
+   Frame at the handle: 0x00 mxcsr, 0x04 x87 cw, 0x08-0x20 r12-r15,
+   0x28 rbx, 0x30 rbp, 0x38 resume address.  */
+
+	.text
+	.globl	make_fcontext
+	.type	make_fcontext, @function
+	.align	16
+make_fcontext:
+	movq	%rdi, %rax		/* stack top */
+	andq	$-16, %rax		/* round down to 16: T */
+	leaq	-0x40(%rax), %rax	/* frame and handle: T - 64 */
+	movq	%rdx, 0x28(%rax)	/* entry function, restored into rbx */
+	stmxcsr	(%rax)			/* caller's MXCSR */
+	fnstcw	0x4(%rax)		/* caller's x87 control word */
+	leaq	trampoline(%rip), %rcx
+	movq	%rcx, 0x38(%rax)	/* first resumption goes to trampoline */
+	leaq	finish(%rip), %rcx
+	movq	%rcx, 0x30(%rax)	/* finish, restored into rbp */
+	ret
+	.size	make_fcontext, .-make_fcontext
+
+/* First resumption: rsp = T, rbx = entry, rbp = finish, rax:rdx the pair
+   the switch returned (the on-top result after ontop_fcontext).  */
+	.type	trampoline, @function
+	.align	16
+trampoline:
+	movq	%rax, %rdi		/* entry argument: from */
+	movq	%rdx, %rsi		/* entry argument: payload */
+	pushq	%rbp			/* entry returns into finish */
+	jmp	*%rbx			/* start the entry function */
+	.size	trampoline, .-trampoline
+
+/* An entry function returned: rsp = T.  */
+	.type	finish, @function
+	.align	16
+finish:
+	xorl	%edi, %edi		/* status 0 */
+	call	_exit@PLT		/* no exit handlers, no flush */
+	hlt				/* not reached */
+	.size	finish, .-finish
+
+	.section .note.GNU-stack, "", @progbits

@@ -1,1 +1,0 @@
-// Empty until the context routines land.

@@ -1,0 +1,73 @@
+// tovric::context: prepare an execution context on caller-supplied stack
+// memory, switch between contexts handing one pointer over on every switch,
+// and run a function on top of the context being resumed.
+#ifndef TOVRIC_CONTEXT_FCONTEXT_HPP
+#define TOVRIC_CONTEXT_FCONTEXT_HPP
+
+#include <cstddef>
+
+#include "tovric/context/detail/config.hpp"
+
+namespace tovric::context {
+
+namespace detail {
+// The 64-byte saved frame of a suspended or prepared context. Never defined:
+// a handle is only ever passed back to the routines below.
+struct fcontext_frame;
+}  // namespace detail
+
+// Address of the saved frame of a prepared or suspended context, on that
+// context's own stack. Each handle serves exactly one resumption; it is never
+// checked, so a null, already resumed or released handle is undefined.
+using fcontext_handle = detail::fcontext_frame*;
+
+// What a switch hands to the context it resumes: the handle of the context
+// the switch has just suspended, and the pointer the switching side passed.
+struct fcontext_transfer {
+  fcontext_handle from;
+  void* payload;
+};
+
+// The body of a context made by make_fcontext. It ends its context by
+// switching away for the last time; if it returns, the process ends at once
+// with status 0 (_exit: no exit handlers, no flush of buffered output).
+using fcontext_entry = void (*)(fcontext_transfer);
+
+// A function run by ontop_fcontext on the resumed context's stack; its result
+// is what the resumed context receives.
+using fcontext_ontop = fcontext_transfer (*)(fcontext_transfer);
+
+extern "C" {
+
+// Prepares a context whose first resumption calls `entry`. The frame is put
+// 64 bytes below `top` rounded down to a multiple of 16, and its address is
+// returned; `size` is never read and nothing below the frame is touched. The
+// new context starts with the MXCSR and x87 control word in force now, not
+// at its first resumption. Allocates nothing and switches nothing.
+TOVRIC_CONTEXT_API fcontext_handle make_fcontext(void* top, std::size_t size,
+                                                 fcontext_entry entry) noexcept;
+
+// Suspends the running context and resumes `to`, which receives
+// {handle of this context, payload}: as the result of its pending switch, or,
+// for a prepared context, as the argument of its entry function. Returns when
+// some context switches back to the handle made here. Carries rbx, rbp,
+// r12-r15, the stack pointer, the whole MXCSR and the x87 control word; no
+// other register, not the thread pointer, not the signal mask.
+TOVRIC_CONTEXT_API fcontext_transfer jump_fcontext(fcontext_handle to, void* payload);
+
+// Suspends the running context like jump_fcontext, then calls
+// fn({handle of this context, payload}) on the stack of `to`, with the
+// registers and floating-point settings of `to`, as if `to` had called it at
+// its resume point. `to` then goes on with fn's result: a suspended context
+// gets it as the result of its pending switch; a prepared context gets it as
+// the argument of its entry function, exactly as a suspended one would. An
+// exception leaving fn goes on into the frames of `to`, as if thrown by its
+// pending switch.
+TOVRIC_CONTEXT_API fcontext_transfer ontop_fcontext(fcontext_handle to, void* payload,
+                                                    fcontext_ontop fn);
+
+}  // extern "C"
+
+}  // namespace tovric::context
+
+#endif
