@@ -110,6 +110,7 @@ const plain_category raced_categories[race_rounds];
 
 TEST(AdapterRace, RacersForOneCategoryAllEndWithTheOnePublishedAdapter) {
   std::vector<const std::error_category*> seen(race_rounds * racers);
+  std::vector<const char*> names(race_rounds * racers);
   std::atomic<int> arrived{0};
   std::vector<std::thread> threads;
   threads.reserve(racers);
@@ -120,7 +121,10 @@ TEST(AdapterRace, RacersForOneCategoryAllEndWithTheOnePublishedAdapter) {
         // All racers start a round together.
         arrived.fetch_add(1);
         while (arrived.load() < (round + 1) * racers) std::this_thread::yield();
-        seen[round * racers + t] = &counterpart(raced_categories[round]);
+        const std::error_category& adapter = counterpart(raced_categories[round]);
+        seen[round * racers + t] = &adapter;
+        // Reads the adapter's fields, which the publishing thread wrote.
+        names[round * racers + t] = adapter.name();
       }
     });
   }
@@ -132,7 +136,10 @@ TEST(AdapterRace, RacersForOneCategoryAllEndWithTheOnePublishedAdapter) {
     const auto* adapter = dynamic_cast<const detail::std_category*>(published);
     ASSERT_NE(adapter, nullptr);
     EXPECT_EQ(&adapter->presented(), &raced_categories[round]);
-    for (int t = 0; t < racers; ++t) EXPECT_EQ(seen[round * racers + t], published);
+    for (int t = 0; t < racers; ++t) {
+      EXPECT_EQ(seen[round * racers + t], published);
+      EXPECT_STREQ(names[round * racers + t], "plain");
+    }
   }
 }
 

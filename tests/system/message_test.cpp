@@ -75,7 +75,7 @@ TEST(StrerrorMessages, BufferFormsReturnWhatStrerrorReturns) {
     char buffer[64];
     EXPECT_STREQ(category->message(ENOENT, buffer, sizeof buffer), expected) << category->name();
     // Known values come from the C library's static storage, length 0 too.
-    EXPECT_STREQ(category->message(ENOENT, nullptr, 0), expected) << category->name();
+    EXPECT_STREQ(category->message(ENOENT, buffer, 0), expected) << category->name();
   }
 }
 

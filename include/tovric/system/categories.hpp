@@ -23,8 +23,9 @@ class TOVRIC_SYSTEM_API generic_error_category : public error_category {
   TOVRIC_SYSTEM_LOCAL const char* name() const noexcept override;
   // strerror_r's text of `ev`, copied from a 128-byte scratch buffer.
   TOVRIC_SYSTEM_API std::string message(int ev) const override;
-  // Exactly what strerror_r(ev, buffer, len) returns: the text may lie in the
-  // C library's static storage rather than in `buffer`. Does not allocate.
+  // Exactly what strerror_r(ev, buffer, len) returns, `len` 0 included: the
+  // text may lie in the C library's static storage rather than in `buffer`,
+  // which must not be null. Does not allocate.
   TOVRIC_SYSTEM_API const char* message(int ev, char* buffer, std::size_t len) const noexcept override;
 };
 
