@@ -101,7 +101,10 @@ class TOVRIC_SYSTEM_API error_category {
 };
 
 inline bool operator==(const error_category& a, const error_category& b) noexcept {
-  return b.identifier != 0 ? a.identifier == b.identifier : &a == &b;
+  // One object is one category whatever its identifier; the address test
+  // first spares reading the identifiers.
+  if (&a == &b) return true;
+  return b.identifier != 0 && a.identifier == b.identifier;
 }
 
 inline bool operator!=(const error_category& a, const error_category& b) noexcept { return !(a == b); }

@@ -29,6 +29,8 @@ class TOVRIC_SYSTEM_LOCAL error_condition {
   const error_category& category() const noexcept;
 
  private:
+  friend bool operator==(const error_condition& a, const error_condition& b) noexcept;
+
   int val;
   const error_category* cat;  // null stands for the generic category
 };

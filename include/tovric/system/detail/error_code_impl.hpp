@@ -104,7 +104,9 @@ inline const error_category& error_condition::category() const noexcept {
 }
 
 inline bool operator==(const error_condition& a, const error_condition& b) noexcept {
-  return a.value() == b.value() && a.category() == b.category();
+  if (a.val != b.val) return false;
+  // The same pointer, both empty included, needs no identity test.
+  return a.cat == b.cat || a.category() == b.category();
 }
 
 inline bool operator!=(const error_condition& a, const error_condition& b) noexcept {
