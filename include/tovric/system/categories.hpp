@@ -62,10 +62,12 @@ class TOVRIC_SYSTEM_API interop_error_category : public error_category {
 
 // Holds the generic category object. Instantiated for void only; the object
 // is exported as one unique object per process, whichever libraries carry
-// the facility, is constant-initialised and never destroyed.
+// the facility, is constant-initialised and never destroyed. The class's
+// visibility is what exports it: the compiler gives a static data member of
+// a class template the visibility of its class.
 template <class T>
 struct TOVRIC_SYSTEM_API generic_cat_holder {
-  TOVRIC_SYSTEM_API static generic_error_category instance;
+  static generic_error_category instance;
 };
 
 template <class T>

@@ -67,10 +67,14 @@ inline const char* error_category::message(int ev, char* buffer, std::size_t len
   try {
     const std::string text = message(ev);
     // Cutting the text, and zero-filling when it is short, is what is wanted.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wstringop-truncation"
+#endif
     std::strncpy(buffer, text.c_str(), len - 1);
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
     buffer[len - 1] = '\0';
   } catch (...) {
     detail::snprintf(buffer, len, "No message text available for error %d", ev);
