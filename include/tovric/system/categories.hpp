@@ -1,0 +1,100 @@
+// The family's three categories (generic, system, interop) and how callers
+// obtain them. Part of <tovric/system/error_code.hpp>, the header to include.
+#ifndef TOVRIC_SYSTEM_CATEGORIES_HPP
+#define TOVRIC_SYSTEM_CATEGORIES_HPP
+
+#include <cstddef>
+#include <string>
+
+#include "tovric/system/detail/config.hpp"
+#include "tovric/system/error_category.hpp"
+#include "tovric/system/error_records.hpp"
+
+namespace tovric::system {
+namespace detail {
+
+// The portable errno conditions: name "generic", the generic identifier,
+// messages from the C library's strerror_r.
+class TOVRIC_SYSTEM_API generic_error_category : public error_category {
+ public:
+  TOVRIC_SYSTEM_LOCAL constexpr generic_error_category() noexcept
+      : error_category(generic_category_id) {}
+
+  TOVRIC_SYSTEM_LOCAL const char* name() const noexcept override;
+  // strerror_r's text of `ev`, copied from a 128-byte scratch buffer.
+  TOVRIC_SYSTEM_API std::string message(int ev) const override;
+  // Exactly what strerror_r(ev, buffer, len) returns, `len` 0 included: the
+  // text may lie in the C library's static storage rather than in `buffer`,
+  // which must not be null. Does not allocate.
+  TOVRIC_SYSTEM_API const char* message(int ev, char* buffer, std::size_t len) const noexcept override;
+};
+
+// The operating system's errno values: name "system", the system identifier,
+// strerror_r messages, and every value standing for the same value in the
+// generic category.
+class TOVRIC_SYSTEM_API system_error_category : public error_category {
+ public:
+  TOVRIC_SYSTEM_LOCAL constexpr system_error_category() noexcept
+      : error_category(system_category_id) {}
+
+  TOVRIC_SYSTEM_LOCAL const char* name() const noexcept override;
+  // (ev, empty category), that is `ev` in the generic category.
+  TOVRIC_SYSTEM_API error_condition default_error_condition(int ev) const noexcept override;
+  // As for the generic category.
+  TOVRIC_SYSTEM_API std::string message(int ev) const override;
+  TOVRIC_SYSTEM_API const char* message(int ev, char* buffer, std::size_t len) const noexcept override;
+};
+
+// Values that stand for standard-library error codes held by tovric error
+// codes: name "std:unknown", the interop identifier.
+class TOVRIC_SYSTEM_API interop_error_category : public error_category {
+ public:
+  TOVRIC_SYSTEM_LOCAL constexpr interop_error_category() noexcept
+      : error_category(interop_category_id) {}
+
+  TOVRIC_SYSTEM_LOCAL const char* name() const noexcept override;
+  // The buffer form's text, through a 48-byte scratch buffer.
+  TOVRIC_SYSTEM_API std::string message(int ev) const override;
+  // "Unknown interop error <ev>" formatted into `buffer`, cut to len - 1
+  // bytes; returns `buffer`. With `len` 0 nothing is written.
+  TOVRIC_SYSTEM_API const char* message(int ev, char* buffer, std::size_t len) const noexcept override;
+};
+
+// Holds the generic category object. Instantiated for void only; the object
+// is exported as one unique object per process, whichever libraries carry
+// the facility, is constant-initialised and never destroyed. The class's
+// visibility is what exports it: the compiler gives a static data member of
+// a class template the visibility of its class.
+template <class T>
+struct TOVRIC_SYSTEM_API generic_cat_holder {
+  static generic_error_category instance;
+};
+
+template <class T>
+TOVRIC_SYSTEM_CONSTINIT generic_error_category generic_cat_holder<T>::instance{};
+
+}  // namespace detail
+
+// The generic category: detail::generic_cat_holder<void>::instance.
+TOVRIC_SYSTEM_LOCAL inline const error_category& generic_category() noexcept {
+  return detail::generic_cat_holder<void>::instance;
+}
+
+// The system category. Each library carrying the facility has its own
+// object; all of them are one category, by identifier.
+TOVRIC_SYSTEM_LOCAL inline const error_category& system_category() noexcept {
+  TOVRIC_SYSTEM_CONSTINIT static detail::system_error_category instance;
+  return instance;
+}
+
+// The interop category. Each library carrying the facility has its own
+// object; all of them are one category, by identifier (but each object gets
+// its own standard-library adapter).
+TOVRIC_SYSTEM_LOCAL inline const error_category& interop_category() noexcept {
+  TOVRIC_SYSTEM_CONSTINIT static detail::interop_error_category instance;
+  return instance;
+}
+
+}  // namespace tovric::system
+
+#endif
