@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,9 +23,15 @@ class ratio_reporter : public benchmark::ConsoleReporter {
 
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
+    // With repetitions the median stands for the benchmark; otherwise its
+    // single run does.
     for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-        times_[run.benchmark_name()] = run.GetAdjustedCPUTime();
+      if (run.error_occurred) continue;
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      const std::string name = run.run_name.str();
+      if (median || (run.run_type == Run::RT_Iteration && !medians_.count(name))) {
+        times_[name] = run.GetAdjustedCPUTime();
+        if (median) medians_.insert(name);
       }
     }
   }
@@ -44,6 +51,7 @@ class ratio_reporter : public benchmark::ConsoleReporter {
  private:
   std::vector<std::pair<std::string, std::string>> pairs_;
   std::map<std::string, double> times_;
+  std::set<std::string> medians_;
 };
 
 // Runs the registered benchmarks with the ratio reporter.

@@ -24,13 +24,13 @@ std::size_t count_primes(std::size_t limit) {
 }  // namespace
 
 int main() {
-  std::cout << "Counting primes below 10 million, default report:\n";
+  std::cout << "Counting primes below 100 million, default report:\n";
   {
     tovric::timer::auto_cpu_timer timer;  // reports when the block ends
-    std::cout << count_primes(10000000) << " primes\n";
+    std::cout << count_primes(100000000) << " primes\n";
   }
 
-  std::cout << "\nWriting and reading a scratch file, custom report:\n";
+  std::cout << "\nWriting a 64 MiB scratch file, custom report:\n";
   {
     tovric::timer::auto_cpu_timer timer(3, "  wall %ws, cpu %ts (user %us, system %ss), %p%\n");
     std::FILE* f = std::tmpfile();
