@@ -1,0 +1,24 @@
+# tovric_library(<target> SOURCES ... ) declares one of the family's shared
+# libraries: versioned SONAME, hidden visibility, warnings, public headers.
+function(tovric_library target)
+  cmake_parse_arguments(ARG "" "EXPORT_NAME" "SOURCES" ${ARGN})
+  add_library(${target} SHARED ${ARG_SOURCES})
+  add_library(tovric::${ARG_EXPORT_NAME} ALIAS ${target})
+  set_target_properties(${target} PROPERTIES
+    VERSION ${PROJECT_VERSION}
+    SOVERSION ${PROJECT_VERSION_MAJOR}
+    EXPORT_NAME ${ARG_EXPORT_NAME}
+    # Installed libraries find their siblings (the timer needs chrono) beside them.
+    INSTALL_RPATH "$ORIGIN")
+  target_include_directories(${target} PUBLIC
+    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  target_link_libraries(${target} PRIVATE tovric_warnings)
+  target_link_options(${target} PRIVATE -Wl,-z,noexecstack)
+  if(NOT TOVRIC_SANITIZE)
+    # Sanitizer runtimes are resolved by the executable, so only a plain build
+    # can insist that the library resolves every symbol it uses.
+    target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  endif()
+  set_property(GLOBAL APPEND PROPERTY TOVRIC_LIBRARIES ${target})
+endfunction()
