@@ -13,9 +13,12 @@ namespace {
 
 thread_local int per_thread;
 
-// Out of line so that the address is computed on the thread running now, not
-// cached by the caller across a switch.
-__attribute__((noipa)) const int* thread_marker() { return &per_thread; }
+const int* marker_of_running_thread() { return &per_thread; }
+
+// Called through a volatile pointer, so that no compiler can see, inline or
+// summarise the callee: each call computes the address on the thread running
+// then, instead of reusing one computed before a switch.
+const int* (*volatile thread_marker)() = &marker_of_running_thread;
 
 struct travel {
   const int* marker_before = nullptr;

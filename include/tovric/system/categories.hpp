@@ -61,17 +61,39 @@ class TOVRIC_SYSTEM_API interop_error_category : public error_category {
 };
 
 // Holds the generic category object. Instantiated for void only; the object
-// is exported as one unique object per process, whichever libraries carry
-// the facility, is constant-initialised and never destroyed. The class's
-// visibility is what exports it: the compiler gives a static data member of
-// a class template the visibility of its class.
+// is exported as one unique object per process (binding STB_GNU_UNIQUE),
+// whichever libraries carry the facility, is constant-initialised and never
+// destroyed. The class's visibility is what exports it: the compiler gives a
+// static data member of a class template the visibility of its class.
 template <class T>
 struct TOVRIC_SYSTEM_API generic_cat_holder {
   static generic_error_category instance;
 };
 
+#if defined(__clang__)
+// Clang has no unique binding of its own and gives the member a weak one,
+// which an assembler directive cannot override (its own `.weak` comes last).
+// So here the member is only declared; each unit that includes this header
+// keeps a hidden, constant-initialised object of its own in a COMDAT group
+// (one per library after linking), and the exported name is defined by the
+// assembler as a unique-binding alias of it. Every reference goes through
+// the exported name, which the dynamic linker resolves to one object.
+template <>
+generic_error_category generic_cat_holder<void>::instance;
+
+[[gnu::used]] TOVRIC_SYSTEM_CONSTINIT TOVRIC_SYSTEM_LOCAL inline generic_error_category generic_cat_object{};
+
+static_assert(sizeof(generic_error_category) == 24, "the size in the directive below");
+__asm__(
+    ".type _ZN6tovric6system6detail18generic_cat_holderIvE8instanceE, @gnu_unique_object\n"
+    ".set _ZN6tovric6system6detail18generic_cat_holderIvE8instanceE, "
+    "_ZN6tovric6system6detail18generic_cat_objectE\n"
+    ".size _ZN6tovric6system6detail18generic_cat_holderIvE8instanceE, 24\n");
+#else
+// GCC gives the member of an instantiated class template unique binding.
 template <class T>
 TOVRIC_SYSTEM_CONSTINIT generic_error_category generic_cat_holder<T>::instance{};
+#endif
 
 }  // namespace detail
 
