@@ -83,6 +83,20 @@ generic_error_category generic_cat_holder<void>::instance;
 
 [[gnu::used]] TOVRIC_SYSTEM_CONSTINIT TOVRIC_SYSTEM_LOCAL inline generic_error_category generic_cat_object{};
 
+// Clang, when optimising, also drops the abstract base's dispatch table: the
+// only reference to it is in the base's constructor, and every category's
+// own constructor overwrites it at once. A constructor that clang leaves
+// unoptimised keeps it referenced, so that each carrying library exports the
+// table (and the base's operations in it) under both compilers.
+class TOVRIC_SYSTEM_LOCAL base_table_keeper final : public error_category {
+ public:
+  [[clang::optnone]] base_table_keeper() noexcept {}
+  const char* name() const noexcept override { return ""; }
+  std::string message(int) const override { return {}; }
+};
+
+[[gnu::used]] TOVRIC_SYSTEM_LOCAL inline void keep_base_table() { const base_table_keeper keeper; }
+
 static_assert(sizeof(generic_error_category) == 24, "the size in the directive below");
 __asm__(
     ".type _ZN6tovric6system6detail18generic_cat_holderIvE8instanceE, @gnu_unique_object\n"
