@@ -31,12 +31,14 @@ trampoline:
 	jmp	*%rbx			/* start the entry function */
 	.size	trampoline, .-trampoline
 
-/* An entry function returned: rsp = T.  */
+/* An entry function returned: rsp = T.  _exit is called through its GOT
+   slot, which the loader fills at load time: a lazily bound PLT call would
+   run the resolver, and its save of the vector registers, on this stack.  */
 	.type	finish, @function
 	.align	16
 finish:
 	xorl	%edi, %edi		/* status 0 */
-	call	_exit@PLT		/* no exit handlers, no flush */
+	call	*_exit@GOTPCREL(%rip)	/* no exit handlers, no flush */
 	hlt				/* not reached */
 	.size	finish, .-finish
 
