@@ -18,7 +18,13 @@ function(tovric_library target)
     VISIBILITY_INLINES_HIDDEN ON
     # Static archives too, so that they can go into a user's shared library.
     POSITION_INDEPENDENT_CODE ON
-    # Installed libraries find their siblings (the timer needs chrono) beside them.
+    # The libraries find their siblings (the timer needs chrono) beside them,
+    # by $ORIGIN, in the build tree as once installed: they are all built
+    # into one directory, and the search path is final at build time. Had it
+    # to be rewritten at install, CMake would pad the build tree's path with
+    # empty entries, which the loader reads as the current directory.
+    LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/lib
+    BUILD_WITH_INSTALL_RPATH ON
     INSTALL_RPATH "$ORIGIN")
   # The public headers need C++17: users get it with the targets.
   target_compile_features(${target} PUBLIC cxx_std_17)

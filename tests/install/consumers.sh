@@ -2,7 +2,8 @@
 # consumers.sh SCENARIO SOURCE_DIR BUILD_DIR WORK_DIR CC CXX SHARED
 # Builds and runs the consumer project (tests/install/consumer) against tovric
 # the way a user's project takes it, one scenario at a time:
-#   package       BUILD_DIR installed into a prefix: find_package as a whole
+#   package       BUILD_DIR installed into a prefix (no empty or relative
+#                 library search path): find_package as a whole
 #                 and by COMPONENTS (an unknown one must fail cleanly), a
 #                 program asking for C++14, and the pkg-config files.
 #   static        a static build (BUILD_SHARED_LIBS=OFF) installed: the same
@@ -75,6 +76,9 @@ case $scenario in
 package)
   step "install $build_dir"
   cmake --install "$build_dir" --prefix "$work/prefix" >install.log
+  mapfile -t installed_libraries < <(find "$work/prefix" -name 'libtovric_*.so.*')
+  bash "$source_dir/tests/install/check_runpath.sh" "${installed_libraries[@]}" ||
+    fail "search paths of the installed libraries"
   step "find_package(tovric 1 CONFIG REQUIRED), programs in C++17 and C++14"
   consumer_cmake whole -DCMAKE_PREFIX_PATH="$work/prefix"
   run_ok ./whole/consumer
@@ -173,6 +177,8 @@ debian)
   printf '   libtovric-dev Depends: %s\n   libtovric1 Depends: %s\n' "$depends" "$(dpkg-deb -f "$runtime" Depends)"
   dpkg-deb -x "$runtime" root
   dpkg-deb -x "$dev" root
+  bash "$source_dir/tests/install/check_runpath.sh" root/usr/lib/$multiarch/libtovric_*.so.1.0.0 ||
+    fail "search paths of the packaged libraries"
   step "find_package consumer of the unpacked packages"
   consumer_cmake deb -DCMAKE_PREFIX_PATH="$work/root/usr" "-DTOVRIC_COMPONENTS=timer;velarn;context;chrono"
   run_ok ./deb/consumer
