@@ -56,9 +56,10 @@ inline void entered(fcontext_transfer) noexcept {}
 #else
 
 inline fcontext_transfer jump(fcontext_handle to, void* payload) {
-  detail::depart(to);
+  void* const fiber = detail::depart(to);
   fcontext_transfer t;
   try {
+    TOVRIC_CONTEXT_DETAIL_SWITCH_FIBER(fiber);
     t = jump_fcontext(to, payload);
   } catch (...) {  // from an on-top function run on this context
     detail::arrival_done_on_top();
@@ -70,9 +71,10 @@ inline fcontext_transfer jump(fcontext_handle to, void* payload) {
 
 inline fcontext_transfer ontop(fcontext_handle to, void* payload, fcontext_ontop fn) {
   detail::switch_state_of()->on_top = fn;
-  detail::depart(to);
+  void* const fiber = detail::depart(to);
   fcontext_transfer t;
   try {
+    TOVRIC_CONTEXT_DETAIL_SWITCH_FIBER(fiber);
     t = ontop_fcontext(to, payload, &detail::ontop_shim);
   } catch (...) {
     detail::arrival_done_on_top();

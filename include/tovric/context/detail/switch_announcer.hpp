@@ -104,8 +104,12 @@ inline stack_record* record_to_resume(fcontext_handle to) noexcept {
   return record;
 }
 
-// Before a switch to `to`, on the departing context's stack.
-inline void depart(fcontext_handle to) noexcept {
+// Before a switch to `to`, on the departing context's stack. Returns the TSan
+// fiber to switch to (null without TSan), which the caller must switch to
+// itself, as the last thing before the switch: TSan keeps a shadow call stack
+// per fiber, and a function returning after the fiber switch would pop an
+// entry off the target's.
+inline void* depart(fcontext_handle to) noexcept {
   switch_state* state = switch_state_of();
   stack_record* self = state->running;
   stack_record* target = record_to_resume(to);
@@ -116,9 +120,16 @@ inline void depart(fcontext_handle to) noexcept {
 #endif
 #if TOVRIC_CONTEXT_DETAIL_TSAN
   if (self->fiber == nullptr) self->fiber = __tsan_get_current_fiber();
-  __tsan_switch_to_fiber(target->fiber, 0);
 #endif
+  return target->fiber;
 }
+
+// In the body of the function that switches, right before the routine.
+#if TOVRIC_CONTEXT_DETAIL_TSAN
+#define TOVRIC_CONTEXT_DETAIL_SWITCH_FIBER(fiber) __tsan_switch_to_fiber((fiber), 0)
+#else
+#define TOVRIC_CONTEXT_DETAIL_SWITCH_FIBER(fiber) static_cast<void>(fiber)
+#endif
 
 // After a switch, on the arriving context's stack, before anything else runs
 // there: completes the announcement and leaves the record of the departed
