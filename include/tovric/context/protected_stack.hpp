@@ -9,6 +9,9 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -48,9 +51,11 @@ class protected_stack {
  public:
   // Maps max(size, stack_traits::minimum_size()) bytes rounded up to whole
   // pages, and the guard page. Throws std::system_error carrying the errno of
-  // the failed mmap or mprotect (ENOMEM for a size that cannot be mapped,
-  // and for one so large that rounding it up overflows); nothing stays mapped
-  // then.
+  // the failed mmap or mprotect, in the generic category (ENOMEM for a size
+  // that cannot be mapped, and for one so large that rounding it up
+  // overflows); nothing stays mapped then. A system_error rather than
+  // bad_alloc, because the errno tells which limit was hit: memory, address
+  // space or the number of mappings (each stack takes two).
   explicit protected_stack(std::size_t size = stack_traits::default_size());
   ~protected_stack();
 
@@ -80,9 +85,16 @@ class protected_stack {
 
 namespace detail {
 
+// Without exceptions (-fno-exceptions) the failure ends the process with a
+// message, as the standard library's own throws do then.
 [[noreturn]] inline void throw_mapping_error(int error, const char* call) {
+#if defined(__cpp_exceptions)
   throw std::system_error(error, std::generic_category(),
                           std::string("tovric::context::protected_stack: ") + call);
+#else
+  std::fprintf(stderr, "tovric::context::protected_stack: %s: %s\n", call, std::strerror(error));
+  std::abort();
+#endif
 }
 
 }  // namespace detail

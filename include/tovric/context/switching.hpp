@@ -56,32 +56,18 @@ inline void entered(fcontext_transfer) noexcept {}
 #else
 
 inline fcontext_transfer jump(fcontext_handle to, void* payload) {
-  void* const fiber = detail::depart(to);
-  fcontext_transfer t;
-  try {
+  return detail::announced_switch(to, [to, payload](void* fiber) {
     TOVRIC_CONTEXT_DETAIL_SWITCH_FIBER(fiber);
-    t = jump_fcontext(to, payload);
-  } catch (...) {  // from an on-top function run on this context
-    detail::arrival_done_on_top();
-    throw;
-  }
-  detail::complete_arrival(t.from);
-  return t;
+    return jump_fcontext(to, payload);
+  });
 }
 
 inline fcontext_transfer ontop(fcontext_handle to, void* payload, fcontext_ontop fn) {
   detail::switch_state_of()->on_top = fn;
-  void* const fiber = detail::depart(to);
-  fcontext_transfer t;
-  try {
+  return detail::announced_switch(to, [to, payload](void* fiber) {
     TOVRIC_CONTEXT_DETAIL_SWITCH_FIBER(fiber);
-    t = ontop_fcontext(to, payload, &detail::ontop_shim);
-  } catch (...) {
-    detail::arrival_done_on_top();
-    throw;
-  }
-  detail::complete_arrival(t.from);
-  return t;
+    return ontop_fcontext(to, payload, &detail::ontop_shim);
+  });
 }
 
 inline void entered(fcontext_transfer t) noexcept { detail::complete_arrival(t.from); }

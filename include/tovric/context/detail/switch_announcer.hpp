@@ -161,9 +161,27 @@ inline void complete_arrival(fcontext_handle from) noexcept {
   }
 }
 
-// Where an exception from an on-top function comes out of a pending switch:
-// the shim arrived before calling that function.
-inline void arrival_done_on_top() noexcept { switch_state_of()->arrived = false; }
+// Departs to `to`, then calls switch_to(fiber), which switches to the TSan
+// fiber and calls the routine, and arrives when that returns. An exception
+// can come out of the routine only from an on-top function, after the shim
+// that ran it has arrived.
+template <class Switch>
+fcontext_transfer announced_switch(fcontext_handle to, Switch switch_to) {
+  void* const fiber = depart(to);
+  fcontext_transfer t;
+#if defined(__cpp_exceptions)
+  try {
+    t = switch_to(fiber);
+  } catch (...) {
+    switch_state_of()->arrived = false;
+    throw;
+  }
+#else
+  t = switch_to(fiber);
+#endif
+  complete_arrival(t.from);
+  return t;
+}
 
 // The on-top function that ontop hands to ontop_fcontext: arrives on the
 // target's stack, then runs the user's function there. The target's pending
