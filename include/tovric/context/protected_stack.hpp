@@ -31,8 +31,8 @@
 
 namespace tovric::context {
 
-// Owns one context stack: size() bytes ending at top(), whole pages, with one
-// page below them that can be neither read nor written. Pass top() and size()
+// Owns one context stack: size() bytes ending at top(), at least the size
+// asked for, with one page below them that can be neither read nor written. Pass top() and size()
 // to make_fcontext. Both come from one private anonymous mapping that the
 // destructor unmaps; the owner must not destroy the stack while a context on
 // it may still be resumed. Movable (the memory stays where it is; the
