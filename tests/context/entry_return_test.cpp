@@ -20,7 +20,7 @@ void report_exit_handler() {
   static_cast<void>(::write(output_fd, text, sizeof text - 1));
 }
 
-void returning_entry(fcontext_transfer) { entered(); }
+void returning_entry(fcontext_transfer t) { entered(t); }
 
 enum class child_end { entry_returns, calls_exit };
 
