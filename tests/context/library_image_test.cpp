@@ -4,31 +4,21 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "command_output.hpp"
+
 namespace {
 
-std::string readelf(const std::string& options) {
+// The lines that readelf prints with `options` for the built library.
+std::vector<std::string> readelf(const std::string& options) {
   const std::string command = "readelf " + options + " " TOVRIC_CONTEXT_LIBRARY " 2>&1";
-  std::string out;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
-    EXPECT_EQ(::pclose(pipe), 0) << command << "\n" << out;
-  }
-  return out;
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
+  test_support::command_result r = test_support::run_command(command);
+  EXPECT_EQ(r.status, 0) << command;
+  return std::move(r.lines);
 }
 
 // Program headers, dynamic dependencies and final unwind-table addresses
@@ -41,9 +31,9 @@ struct range {
 };
 
 // Address range of the function symbol `name` in .symtab (locals included).
-range symbol_range(const std::string& symbols, const std::string& name) {
+range symbol_range(const std::vector<std::string>& symbols, const std::string& name) {
   const std::regex row(R"(^\s*\d+:\s+([0-9a-f]+)\s+(\d+)\s+FUNC\s+\w+\s+\w+\s+\d+\s+(\S+)$)");
-  for (const auto& line : lines_of(symbols)) {
+  for (const auto& line : symbols) {
     std::smatch m;
     if (std::regex_match(line, m, row) && m[3] == name) {
       const auto begin = std::stoull(m[1], nullptr, 16);
@@ -56,7 +46,7 @@ range symbol_range(const std::string& symbols, const std::string& name) {
 std::vector<range> fde_ranges() {
   const std::regex fde(R"(FDE cie=[0-9a-f]+ pc=([0-9a-f]+)\.\.([0-9a-f]+))");
   std::vector<range> out;
-  for (const auto& line : lines_of(readelf("--debug-dump=frames"))) {
+  for (const auto& line : readelf("--debug-dump=frames")) {
     std::smatch m;
     if (std::regex_search(line, m, fde)) {
       out.push_back({std::stoull(m[1], nullptr, 16), std::stoull(m[2], nullptr, 16)});
@@ -72,7 +62,7 @@ bool overlaps(range a, range b) { return a.begin < b.end && b.begin < a.end; }
 TEST(LibraryImage, StackIsMarkedNotExecutable) {
   if (!linked_image) GTEST_SKIP() << no_linked_image;
   bool found = false;
-  for (const auto& line : lines_of(readelf("-lW"))) {
+  for (const auto& line : readelf("-lW")) {
     if (line.find("GNU_STACK") == std::string::npos) continue;
     found = true;
     std::smatch m;
@@ -83,7 +73,7 @@ TEST(LibraryImage, StackIsMarkedNotExecutable) {
 }
 
 TEST(LibraryImage, ClaimsNeitherIndirectBranchTrackingNorShadowStack) {
-  for (const auto& line : lines_of(readelf("-nW"))) {
+  for (const auto& line : readelf("-nW")) {
     if (line.find("x86 feature:") == std::string::npos) continue;
     EXPECT_EQ(line.find("IBT"), std::string::npos) << line;
     EXPECT_EQ(line.find("SHSTK"), std::string::npos) << line;
@@ -92,7 +82,7 @@ TEST(LibraryImage, ClaimsNeitherIndirectBranchTrackingNorShadowStack) {
 
 TEST(LibraryImage, UnwindTablesCoverTheStackTraitsButNoneOfTheFiveRoutines) {
   if (!linked_image) GTEST_SKIP() << no_linked_image;
-  const std::string symbols = readelf("-sW");
+  const std::vector<std::string> symbols = readelf("-sW");
   const std::vector<range> fdes = fde_ranges();
 
   for (const char* routine :
@@ -119,7 +109,7 @@ TEST(LibraryImage, NeedsOnlyTheCLibraryAndTheLanguageRuntime) {
   const std::regex needed(R"(\(NEEDED\)\s+Shared library: \[([^\]]+)\])");
   const std::regex allowed(R"(libc\.so\.6|libstdc\+\+\.so\.6|lib(asan|ubsan|tsan)\.so\.[0-9]+)");
   bool libc = false;
-  for (const auto& line : lines_of(readelf("-dW"))) {
+  for (const auto& line : readelf("-dW")) {
     std::smatch m;
     if (!std::regex_search(line, m, needed)) continue;
     libc = libc || m[1] == "libc.so.6";

@@ -1,14 +1,15 @@
 // The family's three categories (generic, system, interop) and how callers
-// obtain them. Part of <tovric/system/error_code.hpp>, the header to include.
-#ifndef TOVRIC_SYSTEM_CATEGORIES_HPP
-#define TOVRIC_SYSTEM_CATEGORIES_HPP
+// obtain them. Included through <tovric/system/error_code.hpp>, the one
+// header to include: the inline definitions live in error_code_impl.hpp.
+#ifndef TOVRIC_SYSTEM_DETAIL_CATEGORIES_HPP
+#define TOVRIC_SYSTEM_DETAIL_CATEGORIES_HPP
 
 #include <cstddef>
 #include <string>
 
 #include "tovric/system/detail/config.hpp"
-#include "tovric/system/error_category.hpp"
-#include "tovric/system/error_records.hpp"
+#include "tovric/system/detail/error_category.hpp"
+#include "tovric/system/detail/error_records.hpp"
 
 namespace tovric::system {
 namespace detail {
