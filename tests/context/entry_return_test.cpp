@@ -97,8 +97,8 @@ TEST_P(EntryFunctionReturnOnATinyStack, EndsTheProcessWithStatusZero) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BindingMode, EntryFunctionReturnOnATinyStack, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return info.param ? "BindNow" : "Lazy";
+                         [](const ::testing::TestParamInfo<bool>& binding) {
+                           return binding.param ? "BindNow" : "Lazy";
                          });
 
 }  // namespace

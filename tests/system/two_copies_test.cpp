@@ -51,7 +51,7 @@ void find(void* library, const char* name, F& function) {
 }
 
 const copies& loaded() {
-  static const copies c = [] {
+  static const copies both = [] {
     copies c;
     if (timer_is_shared) {
       c.timer = ::dlopen("libtovric_timer.so.1", RTLD_NOW | RTLD_NOLOAD);
@@ -71,7 +71,7 @@ const copies& loaded() {
     find(c.carrier, "carrier_is_adapter", c.is_adapter);
     return c;
   }();
-  return c;
+  return both;
 }
 
 class TwoCopies : public ::testing::Test {
