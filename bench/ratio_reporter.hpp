@@ -45,11 +45,11 @@ struct best_rounds {
 
 class ratio_reporter : public benchmark::ConsoleReporter {
  public:
-  // `print` is called once after the run with the best rounds.
-  // Colours only on a terminal.
-  explicit ratio_reporter(std::function<void(const best_rounds&)> print)
+  // `printer` is called once after the run with the best rounds. Colours
+  // only on a terminal.
+  explicit ratio_reporter(std::function<void(const best_rounds&)> printer)
       : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular),
-        print_(std::move(print)) {}
+        print(std::move(printer)) {}
 
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
@@ -59,10 +59,10 @@ class ratio_reporter : public benchmark::ConsoleReporter {
                         benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
                         benchmark::GetTimeUnitMultiplier(run.time_unit);
       const std::string name = run.run_name.str();
-      const auto it = best_.by_name.find(name);
-      if (it == best_.by_name.end()) best_.order.push_back(name);
-      if (it == best_.by_name.end() || ns < it->second.nanoseconds) {
-        best_rounds::round& r = best_.by_name[name];
+      const auto it = best.by_name.find(name);
+      if (it == best.by_name.end()) best.order.push_back(name);
+      if (it == best.by_name.end() || ns < it->second.nanoseconds) {
+        best_rounds::round& r = best.by_name[name];
         r.nanoseconds = ns;
         r.counters.clear();
         for (const auto& [counter, value] : run.counters) r.counters[counter] = value;
@@ -72,12 +72,12 @@ class ratio_reporter : public benchmark::ConsoleReporter {
 
   void Finalize() override {
     ConsoleReporter::Finalize();
-    print_(best_);
+    print(best);
   }
 
  private:
-  std::function<void(const best_rounds&)> print_;
-  best_rounds best_;
+  std::function<void(const best_rounds&)> print;
+  best_rounds best;
 };
 
 // Prints time(benchmark) / time(baseline) for each pair; below 1 means the

@@ -46,19 +46,19 @@ struct device_gone : std::runtime_error {
 // Reads the fuzz input's bytes; past the end every byte is 0.
 class byte_reader {
  public:
-  byte_reader(const std::uint8_t* p, std::size_t n) : p_(p), n_(n) {}
-  std::uint8_t next() { return i_ < n_ ? p_[i_++] : 0; }
+  byte_reader(const std::uint8_t* p, std::size_t n) : bytes(p), size(n) {}
+  std::uint8_t next() { return next_index < size ? bytes[next_index++] : 0; }
   std::uint32_t next32() {
     std::uint32_t v = 0;
     for (int k = 0; k < 4; ++k) v |= std::uint32_t{next()} << (8 * k);
     return v;
   }
-  bool done() const { return i_ >= n_; }
+  bool done() const { return next_index >= size; }
 
  private:
-  const std::uint8_t* p_;
-  std::size_t n_;
-  std::size_t i_ = 0;
+  const std::uint8_t* bytes;
+  std::size_t size;
+  std::size_t next_index = 0;
 };
 
 // ---- the device's answers -------------------------------------------------
@@ -108,17 +108,17 @@ std::vector<answer> parse_script(byte_reader script) {
 
 class scripted_console : public tovric::velarn::detail::console_input_buffer_base {
  public:
-  explicit scripted_console(const std::vector<answer>& answers) : answers_(answers) {}
+  explicit scripted_console(const std::vector<answer>& answers) : answers(answers) {}
   std::size_t calls = 0;
 
  protected:
   bool device_read(wchar_t* units, std::uint64_t max, std::uint64_t& count) override {
     check(count == 0 && max == device_capacity);
-    if (calls >= answers_.size()) {
+    if (calls >= answers.size()) {
       ++calls;
       return false;  // once the script is used up every read fails
     }
-    const answer& a = answers_[calls++];
+    const answer& a = answers[calls++];
     if (a.kind == answer::thrown) throw device_gone();
     if (a.kind == answer::failed) return false;
     for (std::size_t k = 0; k < a.units.size(); ++k) units[k] = static_cast<wchar_t>(a.units[k]);
@@ -127,7 +127,7 @@ class scripted_console : public tovric::velarn::detail::console_input_buffer_bas
   }
 
  private:
-  const std::vector<answer>& answers_;
+  const std::vector<answer>& answers;
 };
 
 // ---- the model ------------------------------------------------------------
@@ -162,43 +162,43 @@ void append_utf8(std::uint32_t u, std::string& out) {
 // sync. Bytes put back before the area's start are inserted in front of it.
 class model_buffer {
  public:
-  explicit model_buffer(const std::vector<answer>& answers) : answers_(answers) {}
+  explicit model_buffer(const std::vector<answer>& answers) : answers(answers) {}
   std::size_t calls = 0;
 
   int sgetc() {
-    if (pos_ == area_.size() && !fill()) return eof;
-    return traits::to_int_type(area_[pos_]);
+    if (pos == area.size() && !fill()) return eof;
+    return traits::to_int_type(area[pos]);
   }
   int sbumpc() {
     const int c = sgetc();
-    if (c != eof) ++pos_;
+    if (c != eof) ++pos;
     return c;
   }
   int snextc() { return sbumpc() == eof ? eof : sgetc(); }
   int sputbackc(char c) {
-    if (pos_ > 0) {
-      area_[--pos_] = c;  // the same byte or another: either way it is c now
+    if (pos > 0) {
+      area[--pos] = c;  // the same byte or another: either way it is c now
     } else {
-      area_.insert(area_.begin(), c);
+      area.insert(area.begin(), c);
     }
     return traits::to_int_type(c);
   }
-  int sungetc() { return pos_ > 0 ? traits::to_int_type(area_[--pos_]) : eof; }
+  int sungetc() { return pos > 0 ? traits::to_int_type(area[--pos]) : eof; }
   int pubsync() {
-    line_start_ = true;
-    area_.clear();
-    pos_ = 0;
+    line_start = true;
+    area.clear();
+    pos = 0;
     return 0;
   }
 
  private:
   // A device read; false for end of input. An exception leaves all as it was.
   bool fill() {
-    if (calls >= answers_.size()) {
+    if (calls >= answers.size()) {
       ++calls;
       return give(std::string());
     }
-    const answer& a = answers_[calls];
+    const answer& a = answers[calls];
     if (a.kind == answer::thrown) {
       ++calls;
       throw device_gone();
@@ -210,23 +210,23 @@ class model_buffer {
     for (std::size_t k = 0; k < n; ++k) {
       if (a.units[k] != '\r') append_utf8(a.units[k], text);
     }
-    if (line_start_ && !text.empty() && text[0] == '\x1A') {
+    if (line_start && !text.empty() && text[0] == '\x1A') {
       pubsync();
       return false;
     }
-    line_start_ = text.empty() || text.back() == '\n';
+    line_start = text.empty() || text.back() == '\n';
     return give(text);
   }
   bool give(std::string text) {
-    area_.assign(text.begin(), text.end());
-    pos_ = 0;
-    return !area_.empty();
+    area.assign(text.begin(), text.end());
+    pos = 0;
+    return !area.empty();
   }
 
-  const std::vector<answer>& answers_;
-  std::vector<char> area_;
-  std::size_t pos_ = 0;
-  bool line_start_ = true;
+  const std::vector<answer>& answers;
+  std::vector<char> area;
+  std::size_t pos = 0;
+  bool line_start = true;
 };
 
 // What one stream operation did.

@@ -91,18 +91,18 @@ reference_result reference_decode(const std::uint8_t* p, std::size_t n) {
 // xorshift64*: the chunking, flushes and failures of one run.
 class generator {
  public:
-  explicit generator(std::uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15u + 1) {}
+  explicit generator(std::uint64_t seed) : state(seed * 0x9E3779B97F4A7C15u + 1) {}
   std::uint64_t next() {
-    state_ ^= state_ >> 12;
-    state_ ^= state_ << 25;
-    state_ ^= state_ >> 27;
-    return state_ * 0x2545F4914F6CDD1Du;
+    state ^= state >> 12;
+    state ^= state << 25;
+    state ^= state >> 27;
+    return state * 0x2545F4914F6CDD1Du;
   }
   // 0 to bound - 1.
   std::size_t below(std::size_t bound) { return static_cast<std::size_t>(next() % bound); }
 
  private:
-  std::uint64_t state_;
+  std::uint64_t state;
 };
 
 // Chunk sizes: mostly a few bytes, now and then past the 1024-byte buffer.
@@ -124,9 +124,9 @@ struct device_gone : std::runtime_error {
 class capturing_output : public tovric::velarn::detail::console_output_buffer_base {
  public:
   explicit capturing_output(generator* failures, bool throws = false)
-      : failures_(failures), throws_(throws) {}
+      : failures(failures), throws(throws) {}
   ~capturing_output() override {
-    failures_ = nullptr;
+    failures = nullptr;
     sync();
   }
 
@@ -137,17 +137,17 @@ class capturing_output : public tovric::velarn::detail::console_output_buffer_ba
  protected:
   bool device_write(const wchar_t* p, std::uint64_t count, std::uint64_t& written) override {
     if (written != 0 || count > 1024) std::abort();
-    if (failures_ != nullptr) {
-      if (failures_->below(4) == 0) return false;
-      if (throws_ && failures_->below(8) == 0) throw device_gone();
+    if (failures != nullptr) {
+      if (failures->below(4) == 0) return false;
+      if (throws && failures->below(8) == 0) throw device_gone();
     }
     delivered.insert(delivered.end(), p, p + count);
     return true;
   }
 
  private:
-  generator* failures_;
-  bool throws_;
+  generator* failures;
+  bool throws;
 };
 
 void check(bool ok) {

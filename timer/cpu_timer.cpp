@@ -53,18 +53,18 @@ cpu_times operator-(const cpu_times& a, const cpu_times& b) noexcept {
 class stream_state_guard {
  public:
   explicit stream_state_guard(std::ostream& os) noexcept
-      : os_(os), flags_(os.flags()), precision_(os.precision()) {}
+      : stream(os), flags(os.flags()), precision(os.precision()) {}
   ~stream_state_guard() {
-    os_.precision(precision_);
-    os_.flags(flags_);
+    stream.precision(precision);
+    stream.flags(flags);
   }
   stream_state_guard(const stream_state_guard&) = delete;
   stream_state_guard& operator=(const stream_state_guard&) = delete;
 
  private:
-  std::ostream& os_;
-  std::ios_base::fmtflags flags_;
-  std::streamsize precision_;
+  std::ostream& stream;
+  std::ios_base::fmtflags flags;
+  std::streamsize precision;
 };
 
 bool is_directive(char c) noexcept {

@@ -28,32 +28,32 @@ class narrow_copy {
   // cannot be had.
   narrow_copy(const wchar_t* s, std::size_t length) {
     if (s == nullptr) return;
-    if (length < N && utf::convert_buffer(inline_, N, s, s + length) != nullptr) {
-      text_ = inline_;
+    if (length < N && utf::convert_buffer(inline_buffer, N, s, s + length) != nullptr) {
+      text = inline_buffer;
       return;
     }
     if (length > (SIZE_MAX - 1) / 4) throw std::bad_array_new_length();
     const std::size_t size = 4 * length + 1;
-    text_ = new char[size];
+    text = new char[size];
     // Four bytes per unit always suffice, so this conversion always fits.
-    utf::convert_buffer(text_, size, s, s + length);
+    utf::convert_buffer(text, size, s, s + length);
   }
 
   ~narrow_copy() {
-    if (text_ != inline_) delete[] text_;
+    if (text != inline_buffer) delete[] text;
   }
 
   narrow_copy(const narrow_copy&) = delete;
   narrow_copy& operator=(const narrow_copy&) = delete;
 
   // The NUL-terminated UTF-8 text, or null for a null string.
-  const char* c_str() const noexcept { return text_; }
+  const char* c_str() const noexcept { return text; }
   // True when the text lives in a heap block.
-  bool on_heap() const noexcept { return text_ != nullptr && text_ != inline_; }
+  bool on_heap() const noexcept { return text != nullptr && text != inline_buffer; }
 
  private:
-  char inline_[N];
-  char* text_ = nullptr;
+  char inline_buffer[N];
+  char* text = nullptr;
 };
 
 }  // namespace tovric::velarn::detail

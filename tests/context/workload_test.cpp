@@ -37,28 +37,28 @@ fcontext_transfer throw_stop(fcontext_transfer t) { throw stop_request{t.from}; 
 // std::stoi; a word that is not wholly a number in range is counted instead.
 class number_generator {
  public:
-  explicit number_generator(std::string text)
-      : text_(std::move(text)), stack_(32 * 1024), context_(stack_.make(&body)) {}
+  explicit number_generator(std::string words)
+      : text(std::move(words)), stack(32 * 1024), context(stack.make(&body)) {}
 
   // The next number, or nothing once the text is used up.
   std::optional<int> next() {
-    const fcontext_transfer t = jump(context_, this);
-    context_ = t.from;
+    const fcontext_transfer t = jump(context, this);
+    context = t.from;
     if (t.payload == nullptr) return std::nullopt;
     return *static_cast<const int*>(t.payload);
   }
 
   // Ends the generator early: its pending switch throws stop_request.
-  void stop() { context_ = ontop(context_, this, &throw_stop).from; }
+  void stop() { context = ontop(context, this, &throw_stop).from; }
 
-  int rejected() const { return rejected_; }
+  int rejected() const { return rejected_words; }
 
  private:
   static void body(fcontext_transfer t) {
     entered(t);
     auto* self = static_cast<number_generator*>(t.payload);
     try {
-      std::istringstream words(self->text_);
+      std::istringstream words(self->text);
       for (std::string word; words >> word;) {
         int value = 0;
         try {
@@ -66,7 +66,7 @@ class number_generator {
           value = std::stoi(word, &used);
           if (used != word.size()) throw std::invalid_argument(word);
         } catch (const std::logic_error&) {  // invalid_argument, out_of_range
-          ++self->rejected_;
+          ++self->rejected_words;
           continue;
         }
         t = jump(t.from, &value);
@@ -77,10 +77,10 @@ class number_generator {
     switch_away_for_good(t.from, nullptr);
   }
 
-  std::string text_;
-  int rejected_ = 0;
-  test_stack stack_;
-  fcontext_handle context_;
+  std::string text;
+  int rejected_words = 0;
+  test_stack stack;
+  fcontext_handle context;
 };
 
 // Words of every kind: numbers, signs alone, trailing junk, out of range.

@@ -14,19 +14,19 @@ class temp_dir {
   temp_dir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "velarn-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    root = pattern;
   }
   ~temp_dir() {
     std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    std::filesystem::remove_all(root, ignored);
   }
   temp_dir(const temp_dir&) = delete;
   temp_dir& operator=(const temp_dir&) = delete;
 
-  const std::string& path() const { return path_; }
+  const std::string& path() const { return root; }
 
  private:
-  std::string path_;
+  std::string root;
 };
 
 #endif

@@ -32,7 +32,7 @@ struct device_gone : std::runtime_error {
 // every read fails.
 class scripted_input : public console_input_buffer_base {
  public:
-  scripted_input(std::initializer_list<reply> script) : script_(script) {}
+  scripted_input(std::initializer_list<reply> replies) : script(replies) {}
 
   using console_input_buffer_base::pbackfail;
   using console_input_buffer_base::read;
@@ -53,9 +53,9 @@ class scripted_input : public console_input_buffer_base {
     ++calls;
     EXPECT_EQ(count, 0u);
     last_max = max;
-    if (script_.empty()) return false;
-    const reply r = script_.front();
-    script_.pop_front();
+    if (script.empty()) return false;
+    const reply r = script.front();
+    script.pop_front();
     if (r.kind == reply::thrown) throw device_gone();
     if (r.kind == reply::failed) return false;
     EXPECT_LE(r.units.size(), max);
@@ -65,7 +65,7 @@ class scripted_input : public console_input_buffer_base {
   }
 
  private:
-  std::deque<reply> script_;
+  std::deque<reply> script;
 };
 
 const int eof = traits::eof();

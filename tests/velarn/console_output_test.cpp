@@ -304,16 +304,16 @@ TEST(ConsoleOutputStream, DeviceExceptionKeepsPendingBytesForOneLaterDelivery) {
 // place that outlives it.
 class forgetful_output : public console_output_buffer_base {
  public:
-  explicit forgetful_output(int& calls) : calls_(calls) {}
+  explicit forgetful_output(int& call_count) : calls(call_count) {}
 
  protected:
   bool device_write(const wchar_t*, std::uint64_t, std::uint64_t&) override {
-    ++calls_;
+    ++calls;
     return true;
   }
 
  private:
-  int& calls_;
+  int& calls;
 };
 
 TEST(ConsoleOutputLifetime, BaseDestructorDoesNotCallTheDevice) {
@@ -331,17 +331,17 @@ TEST(ConsoleOutputLifetime, BaseDestructorDoesNotCallTheDevice) {
 // Flushes in its destructor into a sink that outlives it.
 class flushing_output : public console_output_buffer_base {
  public:
-  explicit flushing_output(units& sink) : sink_(sink) {}
+  explicit flushing_output(units& delivered_to) : sink(delivered_to) {}
   ~flushing_output() override { sync(); }
 
  protected:
   bool device_write(const wchar_t* p, std::uint64_t count, std::uint64_t&) override {
-    sink_.insert(sink_.end(), p, p + count);
+    sink.insert(sink.end(), p, p + count);
     return true;
   }
 
  private:
-  units& sink_;
+  units& sink;
 };
 
 TEST(ConsoleOutputLifetime, DerivedClassThatSyncsInItsDestructorLosesNothing) {

@@ -66,18 +66,18 @@ class protected_stack {
 
   // The high end of the stack, a multiple of 16; the first byte past it is
   // not part of the stack.
-  void* top() const noexcept { return top_; }
+  void* top() const noexcept { return stack_top; }
   // Bytes of stack below top(): a whole number of pages in a plain build.
-  std::size_t size() const noexcept { return size_; }
+  std::size_t size() const noexcept { return stack_size; }
 
  private:
   void release() noexcept;
 
-  void* mapping_ = nullptr;  // the guard page, then the stack
-  std::size_t mapping_length_ = 0;
-  void* top_ = nullptr;
-  std::size_t size_ = 0;
-  unsigned valgrind_id_ = 0;
+  void* mapping = nullptr;  // the guard page, then the stack
+  std::size_t mapping_length = 0;
+  void* stack_top = nullptr;
+  std::size_t stack_size = 0;
+  unsigned valgrind_id = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -117,59 +117,59 @@ inline protected_stack::protected_stack(std::size_t size) {
   const std::size_t usable = (wanted + detail::stack_record_slot + page - 1) / page * page;
   const std::size_t length = usable + page;
 
-  void* mapping = ::mmap(nullptr, length, PROT_READ | PROT_WRITE,
+  void* region = ::mmap(nullptr, length, PROT_READ | PROT_WRITE,
                          MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
-  if (mapping == MAP_FAILED) detail::throw_mapping_error(errno, "mmap");
-  if (::mprotect(mapping, page, PROT_NONE) != 0) {
+  if (region == MAP_FAILED) detail::throw_mapping_error(errno, "mmap");
+  if (::mprotect(region, page, PROT_NONE) != 0) {
     const int error = errno;
-    ::munmap(mapping, length);
+    ::munmap(region, length);
     detail::throw_mapping_error(error, "mprotect");
   }
 
-  auto* bottom = static_cast<unsigned char*>(mapping) + page;
-  mapping_ = mapping;
-  mapping_length_ = length;
-  size_ = usable - detail::stack_record_slot;
-  top_ = bottom + size_;
+  auto* bottom = static_cast<unsigned char*>(region) + page;
+  mapping = region;
+  mapping_length = length;
+  stack_size = usable - detail::stack_record_slot;
+  stack_top = bottom + stack_size;
 #if TOVRIC_CONTEXT_DETAIL_VALGRIND
-  valgrind_id_ = VALGRIND_STACK_REGISTER(bottom, bottom + size_ - 1);
+  valgrind_id = VALGRIND_STACK_REGISTER(bottom, bottom + stack_size - 1);
 #endif
 #if TOVRIC_CONTEXT_DETAIL_ANNOUNCE
-  detail::open_stack_record(top_, bottom, size_);
+  detail::open_stack_record(stack_top, bottom, stack_size);
 #endif
 }
 
 inline protected_stack::~protected_stack() { release(); }
 
 inline protected_stack::protected_stack(protected_stack&& other) noexcept
-    : mapping_(std::exchange(other.mapping_, nullptr)),
-      mapping_length_(std::exchange(other.mapping_length_, 0)),
-      top_(std::exchange(other.top_, nullptr)),
-      size_(std::exchange(other.size_, 0)),
-      valgrind_id_(std::exchange(other.valgrind_id_, 0)) {}
+    : mapping(std::exchange(other.mapping, nullptr)),
+      mapping_length(std::exchange(other.mapping_length, 0)),
+      stack_top(std::exchange(other.stack_top, nullptr)),
+      stack_size(std::exchange(other.stack_size, 0)),
+      valgrind_id(std::exchange(other.valgrind_id, 0)) {}
 
 inline protected_stack& protected_stack::operator=(protected_stack&& other) noexcept {
   if (this != &other) {
     release();
-    mapping_ = std::exchange(other.mapping_, nullptr);
-    mapping_length_ = std::exchange(other.mapping_length_, 0);
-    top_ = std::exchange(other.top_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-    valgrind_id_ = std::exchange(other.valgrind_id_, 0);
+    mapping = std::exchange(other.mapping, nullptr);
+    mapping_length = std::exchange(other.mapping_length, 0);
+    stack_top = std::exchange(other.stack_top, nullptr);
+    stack_size = std::exchange(other.stack_size, 0);
+    valgrind_id = std::exchange(other.valgrind_id, 0);
   }
   return *this;
 }
 
 inline void protected_stack::release() noexcept {
-  if (mapping_ == nullptr) return;
+  if (mapping == nullptr) return;
 #if TOVRIC_CONTEXT_DETAIL_VALGRIND
-  VALGRIND_STACK_DEREGISTER(valgrind_id_);
+  VALGRIND_STACK_DEREGISTER(valgrind_id);
 #endif
 #if TOVRIC_CONTEXT_DETAIL_ANNOUNCE
-  detail::close_stack_record(top_);
+  detail::close_stack_record(stack_top);
 #endif
-  ::munmap(mapping_, mapping_length_);
-  mapping_ = nullptr;
+  ::munmap(mapping, mapping_length);
+  mapping = nullptr;
 }
 
 }  // namespace tovric::context
