@@ -1,0 +1,513 @@
+// UTF-8 decoding for the console output buffer: a scalar decoder that states
+// the rules, and SSE2 and AVX2 paths that decode whole blocks of well-formed
+// text and hand every block that holds an error, or that is cut by the end
+// of the input, to the scalar decoder.
+#include "utf8_decode.hpp"
+
+#include <immintrin.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "tovric/velarn/detail/simd_level.hpp"
+
+#define TOVRIC_VELARN_AVX2 __attribute__((target("avx2")))
+
+namespace tovric::velarn::detail {
+namespace {
+
+constexpr wchar_t replacement = 0xFFFD;
+
+constexpr bool is_continuation(unsigned char b) noexcept { return (b & 0xC0u) == 0x80u; }
+
+// Whether a sequence of `length` bytes with value `v` is the one shortest
+// UTF-8 form of a code point.
+constexpr bool is_acceptable(std::uint32_t v, int length) noexcept {
+  if (v - 0xD800u < 0x800u) return false;
+  switch (length) {
+    case 2: return v >= 0x80u;
+    case 3: return v >= 0x800u;
+    default: return v >= 0x10000u && v <= 0x10FFFFu;
+  }
+}
+
+// Decodes the sequences of p[0, n) that start from `i` up to at least
+// `stop`, storing units from units[stored]; advances both. Returns false
+// when it stopped at a sequence cut by n (`i` is then its lead byte).
+bool decode_scalar_until(const unsigned char* p, int n, int stop, wchar_t* units, int& i,
+                         int& stored) noexcept {
+  while (i < stop) {
+    const unsigned char lead = p[i];
+    if (lead < 0x80u) {
+      // Eight ASCII bytes at a time where the input allows.
+      while (n - i >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, sizeof word);
+        if ((word & 0x8080808080808080u) != 0) break;
+        for (int k = 0; k < 8; ++k) units[stored + k] = static_cast<wchar_t>(p[i + k]);
+        stored += 8;
+        i += 8;
+      }
+      if (i < n && p[i] < 0x80u) {
+        units[stored++] = static_cast<wchar_t>(p[i]);
+        ++i;
+      }
+      continue;
+    }
+    if (lead < 0xC2u || lead > 0xF4u) {
+      units[stored++] = replacement;
+      ++i;
+      continue;
+    }
+    // Complete, well-formed 2- and 3-byte sequences, the common ones, go
+    // straight through; everything else takes the general steps below.
+    if (lead < 0xE0u && n - i >= 2 && is_continuation(p[i + 1])) {
+      units[stored++] = static_cast<wchar_t>((lead & 0x1Fu) << 6 | (p[i + 1] & 0x3Fu));
+      i += 2;
+      continue;
+    }
+    if (lead >= 0xE0u && lead < 0xF0u && n - i >= 3 && is_continuation(p[i + 1]) &&
+        is_continuation(p[i + 2])) {
+      const std::uint32_t v = (lead & 0x0Fu) << 12 | (p[i + 1] & 0x3Fu) << 6 | (p[i + 2] & 0x3Fu);
+      if (is_acceptable(v, 3)) {
+        units[stored++] = static_cast<wchar_t>(v);
+        i += 3;
+        continue;
+      }
+    }
+    const int length = lead < 0xE0u ? 2 : lead < 0xF0u ? 3 : 4;
+    std::uint32_t value = lead & (0x7Fu >> length);
+    int k = 1;
+    for (; k < length; ++k) {
+      if (i + k == n) return false;  // cut by the end: left for the caller
+      const unsigned char b = p[i + k];
+      if (!is_continuation(b)) break;
+      value = value << 6 | (b & 0x3Fu);
+    }
+    if (k < length) {
+      // Broken by a byte that is not a continuation byte: the bytes before it
+      // are one bad sequence, and decoding goes on at that byte.
+      units[stored++] = replacement;
+      i += k;
+    } else if (is_acceptable(value, length)) {
+      units[stored++] = static_cast<wchar_t>(value);
+      i += length;
+    } else {
+      // Overlong, surrogate or above 0x10FFFF: only the lead byte goes; each
+      // continuation byte then makes a U+FFFD of its own.
+      units[stored++] = replacement;
+      ++i;
+    }
+  }
+  return true;
+}
+
+// ---- blocks ----------------------------------------------------------------
+
+// What the bytes of a block are, one bit per byte.
+struct byte_classes {
+  std::uint64_t cont;   // 80-BF
+  std::uint64_t lead;   // C0-FF
+  std::uint64_t lead3;  // E0-FF
+  std::uint64_t lead4;  // F0-FF
+  std::uint64_t bad;    // C0, C1, F5-FF: never the start of a sequence
+  // Leads whose second byte makes the value overlong, a surrogate or too
+  // large: E0 80-9F, ED A0-BF, F0 80-8F, F4 90-BF.
+  std::uint64_t bad_value;
+};
+
+// Checks the first `limit` bytes of a block: every continuation byte belongs
+// to the lead before it, no lead lacks one, no byte is bad. Returns the bytes
+// that the block can decode: `limit`, or less where the last sequence runs
+// past it; 0 when the block must go to the scalar decoder. `starts` gets the
+// positions of the sequences to decode (ASCII bytes and leads).
+int check_block(const byte_classes& c, int limit, std::uint64_t& starts) noexcept {
+  const std::uint64_t in = (std::uint64_t{1} << limit) - 1;
+  // Leads past the limit are not looked at (the window may go on there).
+  const std::uint64_t expected = (c.lead & in) << 1 | (c.lead3 & in) << 2 | (c.lead4 & in) << 3;
+  if (((c.cont ^ expected) & in) != 0 || (c.bad & in) != 0) return 0;
+  std::uint64_t s = ~c.cont & in;
+  int consumed = limit;
+  // Continuation bytes expected past the limit: the last sequence is cut.
+  if ((expected & ~in) != 0) consumed = 63 - __builtin_clzll(s);
+  s &= (std::uint64_t{1} << consumed) - 1;
+  if ((c.bad_value & s) != 0) return 0;
+  starts = s;
+  return consumed;
+}
+
+// Number of bits set in each byte value.
+struct bit_count_table {
+  unsigned char count[256];
+};
+constexpr bit_count_table make_bit_counts() {
+  bit_count_table t{};
+  for (int m = 0; m < 256; ++m) {
+    for (int b = 0; b < 8; ++b) t.count[m] += static_cast<unsigned char>((m >> b) & 1);
+  }
+  return t;
+}
+constexpr bit_count_table bit_counts = make_bit_counts();
+
+// The value of the sequence whose bytes start at `w` (4 bytes readable),
+// known to be complete and well-formed: its lead byte's high nibble gives
+// the payload bits of the lead and how far to shift the assembled bits.
+inline std::uint32_t sequence_value(const unsigned char* w) noexcept {
+  static constexpr unsigned char lead_bits[16] = {0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F,
+                                                  0,    0,    0,    0,    0x1F, 0x1F, 0x0F, 0x07};
+  static constexpr unsigned char shift[16] = {18, 18, 18, 18, 18, 18, 18, 18, 0, 0, 0, 0, 12, 12, 6, 0};
+  std::uint32_t x;
+  std::memcpy(&x, w, sizeof x);
+  const unsigned nibble = (x >> 4) & 0xFu;
+  const std::uint32_t bits = (x & lead_bits[nibble]) << 18 | ((x << 4) & 0x3F000u) |
+                             ((x >> 10) & 0xFC0u) | ((x >> 24) & 0x3Fu);
+  return bits >> shift[nibble];
+}
+
+// ---- SSE2 ------------------------------------------------------------------
+
+// Classes of the 16 bytes `b`, with `w` pointing at them (17 readable).
+byte_classes classify_sse2(__m128i b, const unsigned char* w, std::uint64_t in) noexcept {
+  byte_classes c{};
+  const auto non_ascii = static_cast<std::uint64_t>(_mm_movemask_epi8(b));
+  c.cont = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmplt_epi8(b, _mm_set1_epi8(-64))));
+  c.lead = non_ascii & ~c.cont;
+  c.lead3 = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(b, _mm_set1_epi8(-33)))) & non_ascii;
+  c.lead4 = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(b, _mm_set1_epi8(-17)))) & non_ascii;
+  const auto from_c2 = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(b, _mm_set1_epi8(-63))));
+  const auto from_f5 = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(b, _mm_set1_epi8(-12))));
+  c.bad = (c.lead & ~from_c2) | (from_f5 & non_ascii);
+  if ((c.lead3 & in) != 0) {
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 1));
+    const __m128i below_a0 = _mm_cmplt_epi8(next, _mm_set1_epi8(-96));
+    const __m128i below_90 = _mm_cmplt_epi8(next, _mm_set1_epi8(-112));
+    const __m128i e0 = _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xE0)));
+    const __m128i ed = _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xED)));
+    const __m128i f0 = _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xF0)));
+    const __m128i f4 = _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xF4)));
+    const __m128i bad = _mm_or_si128(_mm_or_si128(_mm_and_si128(e0, below_a0), _mm_andnot_si128(below_a0, ed)),
+                                     _mm_or_si128(_mm_and_si128(f0, below_90), _mm_andnot_si128(below_90, f4)));
+    c.bad_value = static_cast<std::uint64_t>(_mm_movemask_epi8(bad));
+  }
+  return c;
+}
+
+// Values of the sequences of up to three bytes that start at each of eight
+// positions: x0, x1, x2 hold the byte there and the two after it.
+__m128i values8_sse2(__m128i x0, __m128i x1, __m128i x2) noexcept {
+  const __m128i low6 = _mm_set1_epi16(0x3F);
+  const __m128i two = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(x0, _mm_set1_epi16(0x1F)), 6), _mm_and_si128(x1, low6));
+  const __m128i three = _mm_or_si128(_mm_or_si128(_mm_slli_epi16(x0, 12), _mm_slli_epi16(_mm_and_si128(x1, low6), 6)),
+                                     _mm_and_si128(x2, low6));
+  const __m128i is_two = _mm_cmpgt_epi16(x0, _mm_set1_epi16(0xBF));
+  const __m128i is_three = _mm_cmpgt_epi16(x0, _mm_set1_epi16(0xDF));
+  const __m128i v = _mm_or_si128(_mm_and_si128(is_two, two), _mm_andnot_si128(is_two, x0));
+  return _mm_or_si128(_mm_and_si128(is_three, three), _mm_andnot_si128(is_three, v));
+}
+
+// Decodes the first `limit` (1 to 16) bytes of the block at `w` (32 bytes
+// readable) into `out` (room for 16 units). Returns the bytes consumed and
+// sets `produced`; 0 means the block goes to the scalar decoder.
+int decode_block_sse2(const unsigned char* w, int limit, wchar_t* out, int& produced) noexcept {
+  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
+  const std::uint64_t in = (std::uint64_t{1} << limit) - 1;
+  const __m128i zero = _mm_setzero_si128();
+  if ((static_cast<std::uint64_t>(_mm_movemask_epi8(b)) & in) == 0) {
+    const __m128i low = _mm_unpacklo_epi8(b, zero);
+    const __m128i high = _mm_unpackhi_epi8(b, zero);
+    auto* o = reinterpret_cast<__m128i*>(out);
+    _mm_storeu_si128(o, _mm_unpacklo_epi16(low, zero));
+    _mm_storeu_si128(o + 1, _mm_unpackhi_epi16(low, zero));
+    _mm_storeu_si128(o + 2, _mm_unpacklo_epi16(high, zero));
+    _mm_storeu_si128(o + 3, _mm_unpackhi_epi16(high, zero));
+    produced = limit;
+    return limit;
+  }
+  const byte_classes c = classify_sse2(b, w, in);
+  std::uint64_t starts = 0;
+  const int consumed = check_block(c, limit, starts);
+  if (consumed == 0) return 0;
+  wchar_t* o = out;
+  if ((c.lead4 & starts) == 0) {
+    // Sequences of one to three bytes: values in 16-bit lanes.
+    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 1));
+    const __m128i b2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 2));
+    alignas(16) std::uint16_t values[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(values),
+                    values8_sse2(_mm_unpacklo_epi8(b, zero), _mm_unpacklo_epi8(b1, zero),
+                                 _mm_unpacklo_epi8(b2, zero)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(values + 8),
+                    values8_sse2(_mm_unpackhi_epi8(b, zero), _mm_unpackhi_epi8(b1, zero),
+                                 _mm_unpackhi_epi8(b2, zero)));
+    for (; starts != 0; starts &= starts - 1) *o++ = static_cast<wchar_t>(values[__builtin_ctzll(starts)]);
+  } else {
+    for (; starts != 0; starts &= starts - 1) *o++ = static_cast<wchar_t>(sequence_value(w + __builtin_ctzll(starts)));
+  }
+  produced = static_cast<int>(o - out);
+  return consumed;
+}
+
+// ---- AVX2 ------------------------------------------------------------------
+
+// Gathers the 16-bit values marked by the bits of an 8-bit mask to the
+// front of a 16-byte lane.
+struct word_gather_table {
+  alignas(16) unsigned char shuffle[256][16];
+};
+constexpr word_gather_table make_word_gather() {
+  word_gather_table t{};
+  for (int m = 0; m < 256; ++m) {
+    int k = 0;
+    for (int j = 0; j < 8; ++j) {
+      if ((m >> j) & 1) {
+        t.shuffle[m][k++] = static_cast<unsigned char>(2 * j);
+        t.shuffle[m][k++] = static_cast<unsigned char>(2 * j + 1);
+      }
+    }
+    for (; k < 16; ++k) t.shuffle[m][k] = 0x80;
+  }
+  return t;
+}
+constexpr word_gather_table word_gather = make_word_gather();
+
+// The same for 32-bit values: three bits per destination lane, lane k's
+// source index in bits 3k to 3k + 2.
+struct dword_gather_table {
+  std::uint32_t index[256];
+};
+constexpr dword_gather_table make_dword_gather() {
+  dword_gather_table t{};
+  for (int m = 0; m < 256; ++m) {
+    int k = 0;
+    for (int j = 0; j < 8; ++j) {
+      if ((m >> j) & 1) t.index[m] |= static_cast<std::uint32_t>(j) << (3 * k++);
+    }
+  }
+  return t;
+}
+constexpr dword_gather_table dword_gather = make_dword_gather();
+
+TOVRIC_VELARN_AVX2 std::uint64_t movemask_avx2(__m256i v) noexcept {
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
+}
+
+// Classes of the 32 bytes `b`, with `w` pointing at them (33 readable).
+TOVRIC_VELARN_AVX2 byte_classes classify_avx2(__m256i b, const unsigned char* w, std::uint64_t in) noexcept {
+  byte_classes c{};
+  const std::uint64_t non_ascii = movemask_avx2(b);
+  c.cont = movemask_avx2(_mm256_cmpgt_epi8(_mm256_set1_epi8(-64), b));
+  c.lead = non_ascii & ~c.cont;
+  c.lead3 = movemask_avx2(_mm256_cmpgt_epi8(b, _mm256_set1_epi8(-33))) & non_ascii;
+  c.lead4 = movemask_avx2(_mm256_cmpgt_epi8(b, _mm256_set1_epi8(-17))) & non_ascii;
+  const std::uint64_t from_c2 = movemask_avx2(_mm256_cmpgt_epi8(b, _mm256_set1_epi8(-63)));
+  const std::uint64_t from_f5 = movemask_avx2(_mm256_cmpgt_epi8(b, _mm256_set1_epi8(-12)));
+  c.bad = (c.lead & ~from_c2) | (from_f5 & non_ascii);
+  if ((c.lead3 & in) != 0) {
+    const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 1));
+    const __m256i below_a0 = _mm256_cmpgt_epi8(_mm256_set1_epi8(-96), next);
+    const __m256i below_90 = _mm256_cmpgt_epi8(_mm256_set1_epi8(-112), next);
+    const __m256i e0 = _mm256_cmpeq_epi8(b, _mm256_set1_epi8(static_cast<char>(0xE0)));
+    const __m256i ed = _mm256_cmpeq_epi8(b, _mm256_set1_epi8(static_cast<char>(0xED)));
+    const __m256i f0 = _mm256_cmpeq_epi8(b, _mm256_set1_epi8(static_cast<char>(0xF0)));
+    const __m256i f4 = _mm256_cmpeq_epi8(b, _mm256_set1_epi8(static_cast<char>(0xF4)));
+    const __m256i bad =
+        _mm256_or_si256(_mm256_or_si256(_mm256_and_si256(e0, below_a0), _mm256_andnot_si256(below_a0, ed)),
+                        _mm256_or_si256(_mm256_and_si256(f0, below_90), _mm256_andnot_si256(below_90, f4)));
+    c.bad_value = movemask_avx2(bad);
+  }
+  return c;
+}
+
+// Values of the sequences of up to three bytes that start at each of 16
+// positions; x0, x1, x2 hold the byte there and the two after it.
+TOVRIC_VELARN_AVX2 __m256i values16_avx2(__m128i b0, __m128i b1, __m128i b2) noexcept {
+  const __m256i x0 = _mm256_cvtepu8_epi16(b0);
+  const __m256i x1 = _mm256_and_si256(_mm256_cvtepu8_epi16(b1), _mm256_set1_epi16(0x3F));
+  const __m256i x2 = _mm256_and_si256(_mm256_cvtepu8_epi16(b2), _mm256_set1_epi16(0x3F));
+  const __m256i two = _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(x0, _mm256_set1_epi16(0x1F)), 6), x1);
+  const __m256i three = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(x0, 12), _mm256_slli_epi16(x1, 6)), x2);
+  const __m256i v = _mm256_blendv_epi8(x0, two, _mm256_cmpgt_epi16(x0, _mm256_set1_epi16(0xBF)));
+  return _mm256_blendv_epi8(v, three, _mm256_cmpgt_epi16(x0, _mm256_set1_epi16(0xDF)));
+}
+
+// Stores the 16-bit values of `v` marked by the 16 bits of `marks` as
+// units at `out`; returns the position after them.
+TOVRIC_VELARN_AVX2 wchar_t* store_marked16_avx2(__m256i v, unsigned marks, wchar_t* out) noexcept {
+  const unsigned low = marks & 0xFFu;
+  const unsigned high = (marks >> 8) & 0xFFu;
+  const __m256i shuffle = _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(word_gather.shuffle[low]))),
+      _mm_load_si128(reinterpret_cast<const __m128i*>(word_gather.shuffle[high])), 1);
+  const __m256i packed = _mm256_shuffle_epi8(v, shuffle);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_cvtepu16_epi32(_mm256_castsi256_si128(packed)));
+  out += bit_counts.count[low];
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_cvtepu16_epi32(_mm256_extracti128_si256(packed, 1)));
+  return out + bit_counts.count[high];
+}
+
+// Values of the sequences (one to four bytes) that start at each of the 8
+// positions from `w` (19 bytes readable), in 32-bit lanes.
+TOVRIC_VELARN_AVX2 __m256i values8_avx2(const unsigned char* w) noexcept {
+  const __m256i window = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(w)));
+  // Lane j: bytes j to j + 3, little-endian.
+  const __m256i x = _mm256_shuffle_epi8(
+      window, _mm256_setr_epi8(0, 1, 2, 3, 1, 2, 3, 4, 2, 3, 4, 5, 3, 4, 5, 6, 4, 5, 6, 7, 5, 6, 7, 8, 6, 7, 8, 9,
+                               7, 8, 9, 10));
+  // The lead's high nibble picks its payload bits and the final shift; the
+  // other bytes of the index select 0.
+  const __m256i nibble =
+      _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(x, 4), _mm256_set1_epi32(0x0F)),
+                      _mm256_set1_epi32(static_cast<int>(0x80808000u)));
+  const __m256i lead_bits = _mm256_shuffle_epi8(
+      _mm256_setr_epi8(0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0, 0, 0, 0, 0x1F, 0x1F, 0x0F, 0x07, 0x7F, 0x7F,
+                       0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0, 0, 0, 0, 0x1F, 0x1F, 0x0F, 0x07),
+      nibble);
+  const __m256i shift = _mm256_shuffle_epi8(
+      _mm256_setr_epi8(18, 18, 18, 18, 18, 18, 18, 18, 0, 0, 0, 0, 12, 12, 6, 0, 18, 18, 18, 18, 18, 18, 18, 18, 0, 0,
+                       0, 0, 12, 12, 6, 0),
+      nibble);
+  const __m256i bits = _mm256_or_si256(
+      _mm256_or_si256(_mm256_slli_epi32(_mm256_and_si256(x, lead_bits), 18),
+                      _mm256_and_si256(_mm256_slli_epi32(x, 4), _mm256_set1_epi32(0x3F000))),
+      _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(x, 10), _mm256_set1_epi32(0xFC0)),
+                      _mm256_and_si256(_mm256_srli_epi32(x, 24), _mm256_set1_epi32(0x3F))));
+  return _mm256_srlv_epi32(bits, shift);
+}
+
+// Decodes the first `limit` (1 to 32) bytes of the block at `w` (48 bytes
+// readable) into `out` (room for 32 units). Returns the bytes consumed and
+// sets `produced`; 0 means the block goes to the scalar decoder.
+TOVRIC_VELARN_AVX2 int decode_block_avx2(const unsigned char* w, int limit, wchar_t* out, int& produced) noexcept {
+  const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w));
+  const std::uint64_t in = (std::uint64_t{1} << limit) - 1;
+  if ((movemask_avx2(b) & in) == 0) {
+    for (int k = 0; k < 4; ++k) {
+      const __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(w + 8 * k));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * k), _mm256_cvtepu8_epi32(eight));
+    }
+    produced = limit;
+    return limit;
+  }
+  const byte_classes c = classify_avx2(b, w, in);
+  std::uint64_t starts = 0;
+  const int consumed = check_block(c, limit, starts);
+  if (consumed == 0) return 0;
+  wchar_t* o = out;
+  if ((c.lead4 & starts) == 0) {
+    // Sequences of one to three bytes: values in 16-bit lanes.
+    const __m256i b1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 1));
+    const __m256i b2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 2));
+    const __m256i low = values16_avx2(_mm256_castsi256_si128(b), _mm256_castsi256_si128(b1), _mm256_castsi256_si128(b2));
+    o = store_marked16_avx2(low, static_cast<unsigned>(starts & 0xFFFFu), o);
+    if ((starts >> 16) != 0) {
+      const __m256i high = values16_avx2(_mm256_extracti128_si256(b, 1), _mm256_extracti128_si256(b1, 1),
+                                         _mm256_extracti128_si256(b2, 1));
+      o = store_marked16_avx2(high, static_cast<unsigned>(starts >> 16), o);
+    }
+  } else {
+    // Some four-byte sequences: values in 32-bit lanes, eight positions at a
+    // time.
+    const __m256i lanes = _mm256_setr_epi32(0, 3, 6, 9, 12, 15, 18, 21);
+    for (int g = 0; g < 4; ++g) {
+      const unsigned marks = static_cast<unsigned>(starts >> (8 * g)) & 0xFFu;
+      if (marks == 0) continue;
+      const __m256i v = values8_avx2(w + 8 * g);
+      const __m256i index = _mm256_srlv_epi32(_mm256_set1_epi32(static_cast<int>(dword_gather.index[marks])), lanes);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm256_permutevar8x32_epi32(v, index));
+      o += bit_counts.count[marks];
+    }
+  }
+  produced = static_cast<int>(o - out);
+  return consumed;
+}
+
+// ---- drivers -----------------------------------------------------------------
+
+// A block decoder: the first `limit` bytes of the block at `w` into `out`;
+// returns the bytes consumed (0: take the scalar decoder) and sets
+// `produced`.
+using block_decoder = int (*)(const unsigned char* w, int limit, wchar_t* out, int& produced) noexcept;
+
+// The part of the input too close to its end for the blocks to read from it
+// directly (fewer than `window` bytes): copied into a zeroed window, decoded
+// into a scratch area, units copied out.
+template <int Block, int Window>
+int finish_decoding(const unsigned char* p, int n, wchar_t* units, int i, int stored, int& count,
+                    block_decoder decode_block) noexcept {
+  while (i < n) {
+    const int left = n - i;
+    alignas(32) unsigned char window[Window] = {};
+    std::memcpy(window, p + i, static_cast<std::size_t>(left < Window ? left : Window));
+    const int limit = left < Block ? left : Block;
+    alignas(32) wchar_t scratch[Block];
+    int produced = 0;
+    const int consumed = decode_block(window, limit, scratch, produced);
+    if (consumed > 0) {
+      std::memcpy(units + stored, scratch, static_cast<std::size_t>(produced) * sizeof(wchar_t));
+      stored += produced;
+      i += consumed;
+      continue;
+    }
+    if (!decode_scalar_until(p, n, i + limit, units, i, stored)) break;
+  }
+  count = stored;
+  return i;
+}
+
+}  // namespace
+
+int decode_utf8_scalar(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
+  int i = 0;
+  int stored = 0;
+  decode_scalar_until(p, n, n, units, i, stored);
+  count = stored;
+  return i;
+}
+
+int decode_utf8_sse2(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
+  constexpr int block = 16;
+  constexpr int window = 32;
+  int i = 0;
+  int stored = 0;
+  while (n - i >= window) {
+    int produced = 0;
+    const int consumed = decode_block_sse2(p + i, block, units + stored, produced);
+    if (consumed > 0) {
+      i += consumed;
+      stored += produced;
+    } else {
+      // Whole sequences only: none is cut this far from the end.
+      decode_scalar_until(p, n, i + block, units, i, stored);
+    }
+  }
+  return finish_decoding<block, window>(p, n, units, i, stored, count, &decode_block_sse2);
+}
+
+TOVRIC_VELARN_AVX2 int decode_utf8_avx2(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
+  constexpr int block = 32;
+  constexpr int window = 48;
+  int i = 0;
+  int stored = 0;
+  while (n - i >= window) {
+    int produced = 0;
+    const int consumed = decode_block_avx2(p + i, block, units + stored, produced);
+    if (consumed > 0) {
+      i += consumed;
+      stored += produced;
+    } else {
+      decode_scalar_until(p, n, i + block, units, i, stored);
+    }
+  }
+  return finish_decoding<block, window>(p, n, units, i, stored, count, &decode_block_avx2);
+}
+
+int decode_utf8(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
+  switch (utf::detail::current_simd_level()) {
+    case utf::detail::simd_level::avx2: return decode_utf8_avx2(p, n, units, count);
+    case utf::detail::simd_level::sse2: return decode_utf8_sse2(p, n, units, count);
+    case utf::detail::simd_level::scalar: break;
+  }
+  return decode_utf8_scalar(p, n, units, count);
+}
+
+}  // namespace tovric::velarn::detail
