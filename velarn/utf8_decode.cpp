@@ -11,7 +11,11 @@
 
 #include "tovric/velarn/detail/simd_level.hpp"
 
+// Compiled for AVX2 (chosen at run time); the helpers of the block loops are
+// inlined into them.
 #define TOVRIC_VELARN_AVX2 __attribute__((target("avx2")))
+#define TOVRIC_VELARN_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
+#define TOVRIC_VELARN_INLINE __attribute__((always_inline)) inline
 
 namespace tovric::velarn::detail {
 namespace {
@@ -110,29 +114,25 @@ struct byte_classes {
   std::uint64_t lead;   // C0-FF
   std::uint64_t lead3;  // E0-FF
   std::uint64_t lead4;  // F0-FF
-  std::uint64_t bad;    // C0, C1, F5-FF: never the start of a sequence
-  // Leads whose second byte makes the value overlong, a surrogate or too
-  // large: E0 80-9F, ED A0-BF, F0 80-8F, F4 90-BF.
-  std::uint64_t bad_value;
 };
 
-// Checks the first `limit` bytes of a block: every continuation byte belongs
-// to the lead before it, no lead lacks one, no byte is bad. Returns the bytes
-// that the block can decode: `limit`, or less where the last sequence runs
-// past it; 0 when the block must go to the scalar decoder. `starts` gets the
+// Checks the first `limit` bytes of a block, whose bytes are known not to be
+// C0, C1 or F5-FF and whose E0, ED, F0 and F4 leads are known to be followed
+// by a byte that keeps the value in range: every continuation byte belongs
+// to the lead before it, and no lead lacks one. Returns the bytes that the
+// block can decode: `limit`, or less where the last sequence runs past it;
+// 0 when the block must go to the scalar decoder. `starts` gets the
 // positions of the sequences to decode (ASCII bytes and leads).
-int check_block(const byte_classes& c, int limit, std::uint64_t& starts) noexcept {
+TOVRIC_VELARN_INLINE int check_block(const byte_classes& c, int limit, std::uint64_t& starts) noexcept {
   const std::uint64_t in = (std::uint64_t{1} << limit) - 1;
   // Leads past the limit are not looked at (the window may go on there).
   const std::uint64_t expected = (c.lead & in) << 1 | (c.lead3 & in) << 2 | (c.lead4 & in) << 3;
-  if (((c.cont ^ expected) & in) != 0 || (c.bad & in) != 0) return 0;
+  if (((c.cont ^ expected) & in) != 0) return 0;
   std::uint64_t s = ~c.cont & in;
   int consumed = limit;
   // Continuation bytes expected past the limit: the last sequence is cut.
   if ((expected & ~in) != 0) consumed = 63 - __builtin_clzll(s);
-  s &= (std::uint64_t{1} << consumed) - 1;
-  if ((c.bad_value & s) != 0) return 0;
-  starts = s;
+  starts = s & ((std::uint64_t{1} << consumed) - 1);
   return consumed;
 }
 
@@ -152,7 +152,7 @@ constexpr bit_count_table bit_counts = make_bit_counts();
 // The value of the sequence whose bytes start at `w` (4 bytes readable),
 // known to be complete and well-formed: its lead byte's high nibble gives
 // the payload bits of the lead and how far to shift the assembled bits.
-inline std::uint32_t sequence_value(const unsigned char* w) noexcept {
+TOVRIC_VELARN_INLINE std::uint32_t sequence_value(const unsigned char* w) noexcept {
   static constexpr unsigned char lead_bits[16] = {0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F,
                                                   0,    0,    0,    0,    0x1F, 0x1F, 0x0F, 0x07};
   static constexpr unsigned char shift[16] = {18, 18, 18, 18, 18, 18, 18, 18, 0, 0, 0, 0, 12, 12, 6, 0};
@@ -167,8 +167,10 @@ inline std::uint32_t sequence_value(const unsigned char* w) noexcept {
 // ---- SSE2 ------------------------------------------------------------------
 
 // Classes of the 16 bytes `b`, with `w` pointing at them (17 readable).
-byte_classes classify_sse2(__m128i b, const unsigned char* w, std::uint64_t in) noexcept {
-  byte_classes c{};
+// Returns false if one of the first `limit` bytes is C0, C1 or F5-FF, or an
+// E0, ED, F0 or F4 lead whose next byte makes an overlong form, a surrogate
+// or a value above 0x10FFFF.
+TOVRIC_VELARN_INLINE bool classify_sse2(__m128i b, const unsigned char* w, std::uint64_t in, byte_classes& c) noexcept {
   const auto non_ascii = static_cast<std::uint64_t>(_mm_movemask_epi8(b));
   c.cont = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmplt_epi8(b, _mm_set1_epi8(-64))));
   c.lead = non_ascii & ~c.cont;
@@ -176,25 +178,23 @@ byte_classes classify_sse2(__m128i b, const unsigned char* w, std::uint64_t in) 
   c.lead4 = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(b, _mm_set1_epi8(-17)))) & non_ascii;
   const auto from_c2 = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(b, _mm_set1_epi8(-63))));
   const auto from_f5 = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(b, _mm_set1_epi8(-12))));
-  c.bad = (c.lead & ~from_c2) | (from_f5 & non_ascii);
-  if ((c.lead3 & in) != 0) {
-    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 1));
-    const __m128i below_a0 = _mm_cmplt_epi8(next, _mm_set1_epi8(-96));
-    const __m128i below_90 = _mm_cmplt_epi8(next, _mm_set1_epi8(-112));
-    const __m128i e0 = _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xE0)));
-    const __m128i ed = _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xED)));
-    const __m128i f0 = _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xF0)));
-    const __m128i f4 = _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xF4)));
-    const __m128i bad = _mm_or_si128(_mm_or_si128(_mm_and_si128(e0, below_a0), _mm_andnot_si128(below_a0, ed)),
-                                     _mm_or_si128(_mm_and_si128(f0, below_90), _mm_andnot_si128(below_90, f4)));
-    c.bad_value = static_cast<std::uint64_t>(_mm_movemask_epi8(bad));
-  }
-  return c;
+  if ((((c.lead & ~from_c2) | (from_f5 & non_ascii)) & in) != 0) return false;
+  if ((c.lead3 & in) == 0) return true;
+  const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 1));
+  const __m128i below_a0 = _mm_cmplt_epi8(next, _mm_set1_epi8(-96));
+  const __m128i below_90 = _mm_cmplt_epi8(next, _mm_set1_epi8(-112));
+  const __m128i e0 = _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xE0)));
+  const __m128i ed = _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xED)));
+  const __m128i f0 = _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xF0)));
+  const __m128i f4 = _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xF4)));
+  const __m128i bad = _mm_or_si128(_mm_or_si128(_mm_and_si128(e0, below_a0), _mm_andnot_si128(below_a0, ed)),
+                                   _mm_or_si128(_mm_and_si128(f0, below_90), _mm_andnot_si128(below_90, f4)));
+  return (static_cast<std::uint64_t>(_mm_movemask_epi8(bad)) & in) == 0;
 }
 
 // Values of the sequences of up to three bytes that start at each of eight
 // positions: x0, x1, x2 hold the byte there and the two after it.
-__m128i values8_sse2(__m128i x0, __m128i x1, __m128i x2) noexcept {
+TOVRIC_VELARN_INLINE __m128i values8_sse2(__m128i x0, __m128i x1, __m128i x2) noexcept {
   const __m128i low6 = _mm_set1_epi16(0x3F);
   const __m128i two = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(x0, _mm_set1_epi16(0x1F)), 6), _mm_and_si128(x1, low6));
   const __m128i three = _mm_or_si128(_mm_or_si128(_mm_slli_epi16(x0, 12), _mm_slli_epi16(_mm_and_si128(x1, low6), 6)),
@@ -208,7 +208,7 @@ __m128i values8_sse2(__m128i x0, __m128i x1, __m128i x2) noexcept {
 // Decodes the first `limit` (1 to 16) bytes of the block at `w` (32 bytes
 // readable) into `out` (room for 16 units). Returns the bytes consumed and
 // sets `produced`; 0 means the block goes to the scalar decoder.
-int decode_block_sse2(const unsigned char* w, int limit, wchar_t* out, int& produced) noexcept {
+TOVRIC_VELARN_INLINE int decode_block_sse2(const unsigned char* w, int limit, wchar_t* out, int& produced) noexcept {
   const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
   const std::uint64_t in = (std::uint64_t{1} << limit) - 1;
   const __m128i zero = _mm_setzero_si128();
@@ -223,7 +223,8 @@ int decode_block_sse2(const unsigned char* w, int limit, wchar_t* out, int& prod
     produced = limit;
     return limit;
   }
-  const byte_classes c = classify_sse2(b, w, in);
+  byte_classes c{};
+  if (!classify_sse2(b, w, in, c)) return 0;
   std::uint64_t starts = 0;
   const int consumed = check_block(c, limit, starts);
   if (consumed == 0) return 0;
@@ -270,114 +271,119 @@ constexpr word_gather_table make_word_gather() {
 }
 constexpr word_gather_table word_gather = make_word_gather();
 
-// The same for 32-bit values: three bits per destination lane, lane k's
-// source index in bits 3k to 3k + 2.
-struct dword_gather_table {
-  std::uint32_t index[256];
-};
-constexpr dword_gather_table make_dword_gather() {
-  dword_gather_table t{};
-  for (int m = 0; m < 256; ++m) {
-    int k = 0;
-    for (int j = 0; j < 8; ++j) {
-      if ((m >> j) & 1) t.index[m] |= static_cast<std::uint32_t>(j) << (3 * k++);
-    }
-  }
-  return t;
-}
-constexpr dword_gather_table dword_gather = make_dword_gather();
-
-TOVRIC_VELARN_AVX2 std::uint64_t movemask_avx2(__m256i v) noexcept {
+TOVRIC_VELARN_AVX2_INLINE std::uint64_t movemask_avx2(__m256i v) noexcept {
   return static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
 }
 
 // Classes of the 32 bytes `b`, with `w` pointing at them (33 readable).
-TOVRIC_VELARN_AVX2 byte_classes classify_avx2(__m256i b, const unsigned char* w, std::uint64_t in) noexcept {
-  byte_classes c{};
-  const std::uint64_t non_ascii = movemask_avx2(b);
-  c.cont = movemask_avx2(_mm256_cmpgt_epi8(_mm256_set1_epi8(-64), b));
-  c.lead = non_ascii & ~c.cont;
-  c.lead3 = movemask_avx2(_mm256_cmpgt_epi8(b, _mm256_set1_epi8(-33))) & non_ascii;
-  c.lead4 = movemask_avx2(_mm256_cmpgt_epi8(b, _mm256_set1_epi8(-17))) & non_ascii;
-  const std::uint64_t from_c2 = movemask_avx2(_mm256_cmpgt_epi8(b, _mm256_set1_epi8(-63)));
-  const std::uint64_t from_f5 = movemask_avx2(_mm256_cmpgt_epi8(b, _mm256_set1_epi8(-12)));
-  c.bad = (c.lead & ~from_c2) | (from_f5 & non_ascii);
-  if ((c.lead3 & in) != 0) {
-    const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 1));
-    const __m256i below_a0 = _mm256_cmpgt_epi8(_mm256_set1_epi8(-96), next);
-    const __m256i below_90 = _mm256_cmpgt_epi8(_mm256_set1_epi8(-112), next);
-    const __m256i e0 = _mm256_cmpeq_epi8(b, _mm256_set1_epi8(static_cast<char>(0xE0)));
-    const __m256i ed = _mm256_cmpeq_epi8(b, _mm256_set1_epi8(static_cast<char>(0xED)));
-    const __m256i f0 = _mm256_cmpeq_epi8(b, _mm256_set1_epi8(static_cast<char>(0xF0)));
-    const __m256i f4 = _mm256_cmpeq_epi8(b, _mm256_set1_epi8(static_cast<char>(0xF4)));
-    const __m256i bad =
-        _mm256_or_si256(_mm256_or_si256(_mm256_and_si256(e0, below_a0), _mm256_andnot_si256(below_a0, ed)),
-                        _mm256_or_si256(_mm256_and_si256(f0, below_90), _mm256_andnot_si256(below_90, f4)));
-    c.bad_value = movemask_avx2(bad);
-  }
-  return c;
+// Returns false if one of them is C0, C1 or F5-FF, or an E0, ED, F0 or F4
+// lead whose next byte makes an overlong form, a surrogate or a value above
+// 0x10FFFF.
+TOVRIC_VELARN_AVX2_INLINE bool classify_avx2(__m256i b, const unsigned char* w, byte_classes& c) noexcept {
+  // Adding a byte to itself moves its next bit to the top: bits 7 to 4 of
+  // every byte as four masks.
+  const __m256i b6 = _mm256_add_epi8(b, b);
+  const __m256i b5 = _mm256_add_epi8(b6, b6);
+  const __m256i b4 = _mm256_add_epi8(b5, b5);
+  const std::uint64_t bit7 = movemask_avx2(b);
+  const std::uint64_t bit6 = movemask_avx2(b6);
+  c.cont = bit7 & ~bit6;
+  c.lead = bit7 & bit6;
+  c.lead3 = c.lead & movemask_avx2(b5);
+  c.lead4 = c.lead3 & movemask_avx2(b4);
+  // Bad bytes and bad second bytes, from three table lookups: one flag bit
+  // per case, set in the entries of the lead's high nibble, its low nibble
+  // and the next byte's high nibble. Bit 0: C0, C1. Bit 1: F5-FF. Bit 2:
+  // E0 80-9F. Bit 3: ED A0-BF. Bit 4: F0 80-8F. Bit 5: F4 90-BF.
+  const __m256i nibble = _mm256_set1_epi8(0x0F);
+  const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 1));
+  const __m256i by_high = _mm256_shuffle_epi8(
+      _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01, 0, 0x0C, 0x32, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                       0x01, 0, 0x0C, 0x32),
+      _mm256_and_si256(_mm256_srli_epi16(b, 4), nibble));
+  const __m256i by_low = _mm256_shuffle_epi8(
+      _mm256_setr_epi8(0x15, 0x01, 0, 0, 0x20, 0x02, 0x02, 0x02, 0x02, 0x02, 0x02, 0x02, 0x02, 0x0A, 0x02, 0x02,
+                       0x15, 0x01, 0, 0, 0x20, 0x02, 0x02, 0x02, 0x02, 0x02, 0x02, 0x02, 0x02, 0x0A, 0x02, 0x02),
+      _mm256_and_si256(b, nibble));
+  const __m256i by_next = _mm256_shuffle_epi8(
+      _mm256_setr_epi8(0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x17, 0x27, 0x2B, 0x2B, 0x03, 0x03, 0x03,
+                       0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x17, 0x27, 0x2B, 0x2B, 0x03, 0x03,
+                       0x03, 0x03),
+      _mm256_and_si256(_mm256_srli_epi16(next, 4), nibble));
+  const __m256i flags = _mm256_and_si256(_mm256_and_si256(by_high, by_low), by_next);
+  return _mm256_testz_si256(flags, flags) != 0;
 }
 
-// Values of the sequences of up to three bytes that start at each of 16
-// positions; x0, x1, x2 hold the byte there and the two after it.
-TOVRIC_VELARN_AVX2 __m256i values16_avx2(__m128i b0, __m128i b1, __m128i b2) noexcept {
-  const __m256i x0 = _mm256_cvtepu8_epi16(b0);
-  const __m256i x1 = _mm256_and_si256(_mm256_cvtepu8_epi16(b1), _mm256_set1_epi16(0x3F));
-  const __m256i x2 = _mm256_and_si256(_mm256_cvtepu8_epi16(b2), _mm256_set1_epi16(0x3F));
-  const __m256i two = _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(x0, _mm256_set1_epi16(0x1F)), 6), x1);
-  const __m256i three = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(x0, 12), _mm256_slli_epi16(x1, 6)), x2);
-  const __m256i v = _mm256_blendv_epi8(x0, two, _mm256_cmpgt_epi16(x0, _mm256_set1_epi16(0xBF)));
-  return _mm256_blendv_epi8(v, three, _mm256_cmpgt_epi16(x0, _mm256_set1_epi16(0xDF)));
+// Sixteen bytes from `w`, widened to 16-bit lanes.
+TOVRIC_VELARN_AVX2_INLINE __m256i widen16_avx2(const unsigned char* w) noexcept {
+  return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(w)));
+}
+
+// Values of the sequences that start at each of the 16 positions from `w`
+// (19 bytes readable), in 16-bit lanes: the whole value for one to three
+// bytes; for four bytes the low 16 bits, with bits 16-20 in `high`, which is
+// computed only when `four` is set.
+TOVRIC_VELARN_AVX2_INLINE __m256i values16_avx2(const unsigned char* w, bool four, __m256i& high) noexcept {
+  const __m256i low6 = _mm256_set1_epi16(0x3F);
+  const __m256i x0 = widen16_avx2(w);
+  const __m256i x1 = widen16_avx2(w + 1);
+  const __m256i x2 = _mm256_and_si256(widen16_avx2(w + 2), low6);
+  const __m256i t1 = _mm256_and_si256(x1, low6);
+  // Two bytes: 5 + 6 bits. Three: 4 + 6 + 6 (the shift drops the lead's
+  // marker bits).
+  const __m256i two = _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(x0, _mm256_set1_epi16(0x1F)), 6), t1);
+  const __m256i three = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(x0, 12), _mm256_slli_epi16(t1, 6)), x2);
+  __m256i v = _mm256_blendv_epi8(x0, two, _mm256_cmpgt_epi16(x0, _mm256_set1_epi16(0xBF)));
+  v = _mm256_blendv_epi8(v, three, _mm256_cmpgt_epi16(x0, _mm256_set1_epi16(0xDF)));
+  if (!four) return v;
+  // Four bytes: the low 16 bits are the low 4 bits of the second byte and
+  // the 6 of the third and fourth; the high 5 bits the lead's 3 and the
+  // second byte's next 2.
+  const __m256i is_four = _mm256_cmpgt_epi16(x0, _mm256_set1_epi16(0xEF));
+  const __m256i x3 = _mm256_and_si256(widen16_avx2(w + 3), low6);
+  const __m256i four_low = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(x1, 12), _mm256_slli_epi16(x2, 6)), x3);
+  high = _mm256_and_si256(
+      is_four, _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(x0, _mm256_set1_epi16(7)), 2),
+                               _mm256_and_si256(_mm256_srli_epi16(x1, 4), _mm256_set1_epi16(3))));
+  return _mm256_blendv_epi8(v, four_low, is_four);
+}
+
+// The word shuffles that gather the lanes marked by the two bytes of
+// `marks` in each 128-bit lane.
+TOVRIC_VELARN_AVX2_INLINE __m256i gather_shuffles(unsigned marks) noexcept {
+  return _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(word_gather.shuffle[marks & 0xFFu]))),
+      _mm_load_si128(reinterpret_cast<const __m128i*>(word_gather.shuffle[(marks >> 8) & 0xFFu])), 1);
 }
 
 // Stores the 16-bit values of `v` marked by the 16 bits of `marks` as
-// units at `out`; returns the position after them.
-TOVRIC_VELARN_AVX2 wchar_t* store_marked16_avx2(__m256i v, unsigned marks, wchar_t* out) noexcept {
-  const unsigned low = marks & 0xFFu;
-  const unsigned high = (marks >> 8) & 0xFFu;
-  const __m256i shuffle = _mm256_inserti128_si256(
-      _mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(word_gather.shuffle[low]))),
-      _mm_load_si128(reinterpret_cast<const __m128i*>(word_gather.shuffle[high])), 1);
-  const __m256i packed = _mm256_shuffle_epi8(v, shuffle);
+// units at `out` (room for 16); returns the position after them.
+TOVRIC_VELARN_AVX2_INLINE wchar_t* store_marked16_avx2(__m256i v, unsigned marks, wchar_t* out) noexcept {
+  const __m256i packed = _mm256_shuffle_epi8(v, gather_shuffles(marks));
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_cvtepu16_epi32(_mm256_castsi256_si128(packed)));
-  out += bit_counts.count[low];
+  out += bit_counts.count[marks & 0xFFu];
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_cvtepu16_epi32(_mm256_extracti128_si256(packed, 1)));
-  return out + bit_counts.count[high];
+  return out + bit_counts.count[(marks >> 8) & 0xFFu];
 }
 
-// Values of the sequences (one to four bytes) that start at each of the 8
-// positions from `w` (19 bytes readable), in 32-bit lanes.
-TOVRIC_VELARN_AVX2 __m256i values8_avx2(const unsigned char* w) noexcept {
-  const __m256i window = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(w)));
-  // Lane j: bytes j to j + 3, little-endian.
-  const __m256i x = _mm256_shuffle_epi8(
-      window, _mm256_setr_epi8(0, 1, 2, 3, 1, 2, 3, 4, 2, 3, 4, 5, 3, 4, 5, 6, 4, 5, 6, 7, 5, 6, 7, 8, 6, 7, 8, 9,
-                               7, 8, 9, 10));
-  // The lead's high nibble picks its payload bits and the final shift; the
-  // other bytes of the index select 0.
-  const __m256i nibble =
-      _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(x, 4), _mm256_set1_epi32(0x0F)),
-                      _mm256_set1_epi32(static_cast<int>(0x80808000u)));
-  const __m256i lead_bits = _mm256_shuffle_epi8(
-      _mm256_setr_epi8(0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0, 0, 0, 0, 0x1F, 0x1F, 0x0F, 0x07, 0x7F, 0x7F,
-                       0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0, 0, 0, 0, 0x1F, 0x1F, 0x0F, 0x07),
-      nibble);
-  const __m256i shift = _mm256_shuffle_epi8(
-      _mm256_setr_epi8(18, 18, 18, 18, 18, 18, 18, 18, 0, 0, 0, 0, 12, 12, 6, 0, 18, 18, 18, 18, 18, 18, 18, 18, 0, 0,
-                       0, 0, 12, 12, 6, 0),
-      nibble);
-  const __m256i bits = _mm256_or_si256(
-      _mm256_or_si256(_mm256_slli_epi32(_mm256_and_si256(x, lead_bits), 18),
-                      _mm256_and_si256(_mm256_slli_epi32(x, 4), _mm256_set1_epi32(0x3F000))),
-      _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(x, 10), _mm256_set1_epi32(0xFC0)),
-                      _mm256_and_si256(_mm256_srli_epi32(x, 24), _mm256_set1_epi32(0x3F))));
-  return _mm256_srlv_epi32(bits, shift);
+// The same for values split into low and high 16 bits.
+TOVRIC_VELARN_AVX2_INLINE wchar_t* store_marked32_avx2(__m256i low, __m256i high, unsigned marks,
+                                                       wchar_t* out) noexcept {
+  const __m256i shuffle = gather_shuffles(marks);
+  const __m256i l = _mm256_shuffle_epi8(low, shuffle);
+  const __m256i h = _mm256_shuffle_epi8(high, shuffle);
+  const __m256i first = _mm256_unpacklo_epi16(l, h);   // values 0-3 of each lane
+  const __m256i second = _mm256_unpackhi_epi16(l, h);  // values 4-7
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute2x128_si256(first, second, 0x20));
+  out += bit_counts.count[marks & 0xFFu];
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute2x128_si256(first, second, 0x31));
+  return out + bit_counts.count[(marks >> 8) & 0xFFu];
 }
 
-// Decodes the first `limit` (1 to 32) bytes of the block at `w` (48 bytes
+// Decodes the first `limit` (1 to 32) bytes of the block at `w` (35 bytes
 // readable) into `out` (room for 32 units). Returns the bytes consumed and
 // sets `produced`; 0 means the block goes to the scalar decoder.
-TOVRIC_VELARN_AVX2 int decode_block_avx2(const unsigned char* w, int limit, wchar_t* out, int& produced) noexcept {
+TOVRIC_VELARN_AVX2_INLINE int decode_block_avx2(const unsigned char* w, int limit, wchar_t* out, int& produced) noexcept {
   const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w));
   const std::uint64_t in = (std::uint64_t{1} << limit) - 1;
   if ((movemask_avx2(b) & in) == 0) {
@@ -388,40 +394,37 @@ TOVRIC_VELARN_AVX2 int decode_block_avx2(const unsigned char* w, int limit, wcha
     produced = limit;
     return limit;
   }
-  const byte_classes c = classify_avx2(b, w, in);
+  byte_classes c{};
+  if (!classify_avx2(b, w, c)) return 0;
   std::uint64_t starts = 0;
   const int consumed = check_block(c, limit, starts);
   if (consumed == 0) return 0;
+  // Values in 16-bit lanes, 16 positions at a time; with four-byte
+  // sequences their high bits in a second vector.
   wchar_t* o = out;
-  if ((c.lead4 & starts) == 0) {
-    // Sequences of one to three bytes: values in 16-bit lanes.
-    const __m256i b1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 1));
-    const __m256i b2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 2));
-    const __m256i low = values16_avx2(_mm256_castsi256_si128(b), _mm256_castsi256_si128(b1), _mm256_castsi256_si128(b2));
-    o = store_marked16_avx2(low, static_cast<unsigned>(starts & 0xFFFFu), o);
-    if ((starts >> 16) != 0) {
-      const __m256i high = values16_avx2(_mm256_extracti128_si256(b, 1), _mm256_extracti128_si256(b1, 1),
-                                         _mm256_extracti128_si256(b2, 1));
-      o = store_marked16_avx2(high, static_cast<unsigned>(starts >> 16), o);
-    }
-  } else {
-    // Some four-byte sequences: values in 32-bit lanes, eight positions at a
-    // time.
-    const __m256i lanes = _mm256_setr_epi32(0, 3, 6, 9, 12, 15, 18, 21);
-    for (int g = 0; g < 4; ++g) {
-      const unsigned marks = static_cast<unsigned>(starts >> (8 * g)) & 0xFFu;
-      if (marks == 0) continue;
-      const __m256i v = values8_avx2(w + 8 * g);
-      const __m256i index = _mm256_srlv_epi32(_mm256_set1_epi32(static_cast<int>(dword_gather.index[marks])), lanes);
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm256_permutevar8x32_epi32(v, index));
-      o += bit_counts.count[marks];
-    }
+  const bool four = (c.lead4 & starts) != 0;
+  for (int half = 0; half < 2; ++half) {
+    const auto marks = static_cast<unsigned>(starts >> (16 * half)) & 0xFFFFu;
+    if (marks == 0) continue;
+    __m256i high = _mm256_setzero_si256();
+    const __m256i low = values16_avx2(w + 16 * half, four, high);
+    o = four ? store_marked32_avx2(low, high, marks, o) : store_marked16_avx2(low, marks, o);
   }
   produced = static_cast<int>(o - out);
   return consumed;
 }
 
 // ---- drivers -----------------------------------------------------------------
+
+// The block decoders as functions of their own, for the end of the input.
+__attribute__((noinline)) int decode_block_sse2_call(const unsigned char* w, int limit, wchar_t* out,
+                                                     int& produced) noexcept {
+  return decode_block_sse2(w, limit, out, produced);
+}
+TOVRIC_VELARN_AVX2 __attribute__((noinline)) int decode_block_avx2_call(const unsigned char* w, int limit,
+                                                                        wchar_t* out, int& produced) noexcept {
+  return decode_block_avx2(w, limit, out, produced);
+}
 
 // A block decoder: the first `limit` bytes of the block at `w` into `out`;
 // returns the bytes consumed (0: take the scalar decoder) and sets
@@ -430,13 +433,14 @@ using block_decoder = int (*)(const unsigned char* w, int limit, wchar_t* out, i
 
 // The part of the input too close to its end for the blocks to read from it
 // directly (fewer than `window` bytes): copied into a zeroed window, decoded
-// into a scratch area, units copied out.
+// into a scratch area, units copied out. Kept out of line: it calls the
+// block decoder through a pointer, as baseline code.
 template <int Block, int Window>
-int finish_decoding(const unsigned char* p, int n, wchar_t* units, int i, int stored, int& count,
+__attribute__((noinline)) int finish_decoding(const unsigned char* p, int n, wchar_t* units, int i, int stored, int& count,
                     block_decoder decode_block) noexcept {
   while (i < n) {
     const int left = n - i;
-    alignas(32) unsigned char window[Window] = {};
+    alignas(32) unsigned char window[(Window + 31) / 32 * 32] = {};
     std::memcpy(window, p + i, static_cast<std::size_t>(left < Window ? left : Window));
     const int limit = left < Block ? left : Block;
     alignas(32) wchar_t scratch[Block];
@@ -480,12 +484,12 @@ int decode_utf8_sse2(const unsigned char* p, int n, wchar_t* units, int& count) 
       decode_scalar_until(p, n, i + block, units, i, stored);
     }
   }
-  return finish_decoding<block, window>(p, n, units, i, stored, count, &decode_block_sse2);
+  return finish_decoding<block, window>(p, n, units, i, stored, count, &decode_block_sse2_call);
 }
 
 TOVRIC_VELARN_AVX2 int decode_utf8_avx2(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
   constexpr int block = 32;
-  constexpr int window = 48;
+  constexpr int window = 35;
   int i = 0;
   int stored = 0;
   while (n - i >= window) {
@@ -498,7 +502,7 @@ TOVRIC_VELARN_AVX2 int decode_utf8_avx2(const unsigned char* p, int n, wchar_t* 
       decode_scalar_until(p, n, i + block, units, i, stored);
     }
   }
-  return finish_decoding<block, window>(p, n, units, i, stored, count, &decode_block_avx2);
+  return finish_decoding<block, window>(p, n, units, i, stored, count, &decode_block_avx2_call);
 }
 
 int decode_utf8(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {

@@ -85,7 +85,7 @@ inline constexpr std::size_t block_room = 64;
 // when they fit. A block that does not fit is redone unit by unit, checked,
 // to find the unit that does not fit.
 template <typename Byte, typename Unit>
-Byte* finish_conversion(Byte* buffer, unsigned char* out, std::size_t room, const Unit* in, const Unit* end,
+__attribute__((noinline)) Byte* finish_conversion(Byte* buffer, unsigned char* out, std::size_t room, const Unit* in, const Unit* end,
                         block_encoder encode_block) noexcept {
   while (in != end) {
     const auto left = static_cast<std::size_t>(end - in);
@@ -127,6 +127,16 @@ Byte* finish_conversion(Byte* buffer, unsigned char* out, std::size_t room, cons
   return buffer;
 }
 
+// The block encoders as functions of their own, for the end of a
+// conversion (the loops inline them).
+__attribute__((noinline)) inline std::size_t encode_block_sse2_call(const void* in, unsigned char* out) noexcept {
+  return encode_block_sse2(in, out);
+}
+TOVRIC_VELARN_AVX2 __attribute__((noinline)) inline std::size_t encode_block_avx2_call(const void* in,
+                                                                                     unsigned char* out) noexcept {
+  return encode_block_avx2(in, out);
+}
+
 // Blocks of 16 units with SSE2.
 template <typename Byte, typename Unit>
 Byte* convert_buffer_sse2(Byte* buffer, std::size_t size, const Unit* begin, const Unit* end) noexcept {
@@ -141,7 +151,7 @@ Byte* convert_buffer_sse2(Byte* buffer, std::size_t size, const Unit* begin, con
     out += n;
     room -= n;
   }
-  return finish_conversion(buffer, out, room, in, end, &encode_block_sse2);
+  return finish_conversion(buffer, out, room, in, end, &encode_block_sse2_call);
 }
 
 // Blocks of 16 units with AVX2; only for a CPU that has it.
@@ -159,7 +169,7 @@ TOVRIC_VELARN_AVX2 Byte* convert_buffer_avx2(Byte* buffer, std::size_t size, con
     out += n;
     room -= n;
   }
-  return finish_conversion(buffer, out, room, in, end, &encode_block_avx2);
+  return finish_conversion(buffer, out, room, in, end, &encode_block_avx2_call);
 }
 
 #endif
