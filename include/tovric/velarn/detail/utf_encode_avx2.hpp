@@ -139,6 +139,19 @@ TOVRIC_VELARN_AVX2_INLINE inline std::size_t encode_bmp16_avx2(__m256i a, __m256
   // High 16 bits: the lead byte of a three-byte sequence.
   const __m256i high = _mm256_andnot_si256(
       upto_two, _mm256_or_si256(_mm256_srli_epi16(v, 12), _mm256_set1_epi16(0xE0)));
+  if (_mm256_testz_si256(upto_two, upto_two)) {
+    // Three bytes each (ideographs, most often): the same shuffle for every
+    // group of four, 12 bytes each.
+    const __m256i shuffle = _mm256_broadcastsi128_si256(
+        _mm_load_si128(reinterpret_cast<const __m128i*>(reversed_sequences_table.shuffle[0xAA])));
+    const __m256i first = _mm256_shuffle_epi8(_mm256_unpacklo_epi16(low, high), shuffle);
+    const __m256i second = _mm256_shuffle_epi8(_mm256_unpackhi_epi16(low, high), shuffle);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(first));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 12), _mm256_castsi256_si128(second));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 24), _mm256_extracti128_si256(first, 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 36), _mm256_extracti128_si256(second, 1));
+    return 48;
+  }
   const __m256i counts = _mm256_add_epi16(_mm256_add_epi16(one, upto_two), _mm256_set1_epi16(2));
   std::uint64_t g01 = 0, g23 = 0;
   group_indices(counts, g01, g23);
@@ -172,12 +185,12 @@ TOVRIC_VELARN_AVX2_INLINE inline __m256i reversed_sequences8(__m256i v, __m256i&
   const __m256i m1 = _mm256_cmpgt_epi32(v, _mm256_set1_epi32(0x7F));
   const __m256i m2 = _mm256_cmpgt_epi32(v, _mm256_set1_epi32(0x7FF));
   const __m256i m3 = _mm256_cmpgt_epi32(v, _mm256_set1_epi32(0xFFFF));
-  // Six bits per byte, lowest bits in the lowest byte.
-  const __m256i bits = _mm256_or_si256(
-      _mm256_or_si256(_mm256_and_si256(v, _mm256_set1_epi32(0x3F)),
-                      _mm256_and_si256(_mm256_slli_epi32(v, 2), _mm256_set1_epi32(0x3F00))),
-      _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi32(v, 4), _mm256_set1_epi32(0x3F0000)),
-                      _mm256_and_si256(_mm256_slli_epi32(v, 6), _mm256_set1_epi32(0x3F000000))));
+  // Six bits per byte, lowest bits in the lowest byte: bits 0-11 to the low
+  // 16-bit half and 12-20 to the high one, then each half split in two.
+  const __m256i halves = _mm256_or_si256(_mm256_and_si256(v, _mm256_set1_epi32(0xFFF)),
+                                         _mm256_and_si256(_mm256_slli_epi32(v, 4), _mm256_set1_epi32(0x1FF0000)));
+  const __m256i bits = _mm256_or_si256(_mm256_and_si256(halves, _mm256_set1_epi16(0x3F)),
+                                       _mm256_and_si256(_mm256_slli_epi16(halves, 2), _mm256_set1_epi16(0x3F00)));
   // Continuation marks and lead byte: 00 00 C0 80, 00 E0 80 80, F0 80 80 80.
   const __m256i marks = _mm256_xor_si256(
       _mm256_xor_si256(_mm256_and_si256(m1, _mm256_set1_epi32(0xC080)),
