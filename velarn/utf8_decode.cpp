@@ -499,6 +499,8 @@ TOVRIC_VELARN_AVX2 int decode_utf8_avx2(const unsigned char* p, int n, wchar_t* 
       i += consumed;
       stored += produced;
     } else {
+      // The scalar decoder is baseline code: clear the upper halves first.
+      _mm256_zeroupper();
       decode_scalar_until(p, n, i + block, units, i, stored);
     }
   }
