@@ -116,7 +116,7 @@ struct byte_classes {
   std::uint64_t lead4;  // F0-FF
 };
 
-// Checks the first `limit` bytes of a block, whose bytes are known not to be
+// Checks the `limit` bytes of a block, whose bytes are known not to be
 // C0, C1 or F5-FF and whose E0, ED, F0 and F4 leads are known to be followed
 // by a byte that keeps the value in range: every continuation byte belongs
 // to the lead before it, and no lead lacks one. Returns the bytes that the
@@ -125,8 +125,7 @@ struct byte_classes {
 // positions of the sequences to decode (ASCII bytes and leads).
 TOVRIC_VELARN_INLINE int check_block(const byte_classes& c, int limit, std::uint64_t& starts) noexcept {
   const std::uint64_t in = (std::uint64_t{1} << limit) - 1;
-  // Leads past the limit are not looked at (the window may go on there).
-  const std::uint64_t expected = (c.lead & in) << 1 | (c.lead3 & in) << 2 | (c.lead4 & in) << 3;
+  const std::uint64_t expected = c.lead << 1 | c.lead3 << 2 | c.lead4 << 3;
   if (((c.cont ^ expected) & in) != 0) return 0;
   std::uint64_t s = ~c.cont & in;
   int consumed = limit;
@@ -167,10 +166,10 @@ TOVRIC_VELARN_INLINE std::uint32_t sequence_value(const unsigned char* w) noexce
 // ---- SSE2 ------------------------------------------------------------------
 
 // Classes of the 16 bytes `b`, with `w` pointing at them (17 readable).
-// Returns false if one of the first `limit` bytes is C0, C1 or F5-FF, or an
-// E0, ED, F0 or F4 lead whose next byte makes an overlong form, a surrogate
-// or a value above 0x10FFFF.
-TOVRIC_VELARN_INLINE bool classify_sse2(__m128i b, const unsigned char* w, std::uint64_t in, byte_classes& c) noexcept {
+// Returns false if one of them is C0, C1 or F5-FF, or an E0, ED, F0 or F4
+// lead whose next byte makes an overlong form, a surrogate or a value above
+// 0x10FFFF.
+TOVRIC_VELARN_INLINE bool classify_sse2(__m128i b, const unsigned char* w, byte_classes& c) noexcept {
   const auto non_ascii = static_cast<std::uint64_t>(_mm_movemask_epi8(b));
   c.cont = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmplt_epi8(b, _mm_set1_epi8(-64))));
   c.lead = non_ascii & ~c.cont;
@@ -178,8 +177,8 @@ TOVRIC_VELARN_INLINE bool classify_sse2(__m128i b, const unsigned char* w, std::
   c.lead4 = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(b, _mm_set1_epi8(-17)))) & non_ascii;
   const auto from_c2 = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(b, _mm_set1_epi8(-63))));
   const auto from_f5 = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(b, _mm_set1_epi8(-12))));
-  if ((((c.lead & ~from_c2) | (from_f5 & non_ascii)) & in) != 0) return false;
-  if ((c.lead3 & in) == 0) return true;
+  if (((c.lead & ~from_c2) | (from_f5 & non_ascii)) != 0) return false;
+  if (c.lead3 == 0) return true;
   const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 1));
   const __m128i below_a0 = _mm_cmplt_epi8(next, _mm_set1_epi8(-96));
   const __m128i below_90 = _mm_cmplt_epi8(next, _mm_set1_epi8(-112));
@@ -189,7 +188,7 @@ TOVRIC_VELARN_INLINE bool classify_sse2(__m128i b, const unsigned char* w, std::
   const __m128i f4 = _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xF4)));
   const __m128i bad = _mm_or_si128(_mm_or_si128(_mm_and_si128(e0, below_a0), _mm_andnot_si128(below_a0, ed)),
                                    _mm_or_si128(_mm_and_si128(f0, below_90), _mm_andnot_si128(below_90, f4)));
-  return (static_cast<std::uint64_t>(_mm_movemask_epi8(bad)) & in) == 0;
+  return _mm_movemask_epi8(bad) == 0;
 }
 
 // Values of the sequences of up to three bytes that start at each of eight
@@ -205,14 +204,15 @@ TOVRIC_VELARN_INLINE __m128i values8_sse2(__m128i x0, __m128i x1, __m128i x2) no
   return _mm_or_si128(_mm_and_si128(is_three, three), _mm_andnot_si128(is_three, v));
 }
 
-// Decodes the first `limit` (1 to 16) bytes of the block at `w` (32 bytes
-// readable) into `out` (room for 16 units). Returns the bytes consumed and
-// sets `produced`; 0 means the block goes to the scalar decoder.
-TOVRIC_VELARN_INLINE int decode_block_sse2(const unsigned char* w, int limit, wchar_t* out, int& produced) noexcept {
+// Decodes the 16-byte block at `w` (19 bytes readable) into `out` (room for
+// 16 units). Returns the bytes consumed (less than 16 where the last
+// sequence runs past the block) and sets `produced`; 0 means the block goes
+// to the scalar decoder.
+TOVRIC_VELARN_INLINE int decode_block_sse2(const unsigned char* w, wchar_t* out, int& produced) noexcept {
+  constexpr int limit = 16;
   const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
-  const std::uint64_t in = (std::uint64_t{1} << limit) - 1;
   const __m128i zero = _mm_setzero_si128();
-  if ((static_cast<std::uint64_t>(_mm_movemask_epi8(b)) & in) == 0) {
+  if (_mm_movemask_epi8(b) == 0) {
     const __m128i low = _mm_unpacklo_epi8(b, zero);
     const __m128i high = _mm_unpackhi_epi8(b, zero);
     auto* o = reinterpret_cast<__m128i*>(out);
@@ -224,7 +224,7 @@ TOVRIC_VELARN_INLINE int decode_block_sse2(const unsigned char* w, int limit, wc
     return limit;
   }
   byte_classes c{};
-  if (!classify_sse2(b, w, in, c)) return 0;
+  if (!classify_sse2(b, w, c)) return 0;
   std::uint64_t starts = 0;
   const int consumed = check_block(c, limit, starts);
   if (consumed == 0) return 0;
@@ -380,13 +380,14 @@ TOVRIC_VELARN_AVX2_INLINE wchar_t* store_marked32_avx2(__m256i low, __m256i high
   return out + bit_counts.count[(marks >> 8) & 0xFFu];
 }
 
-// Decodes the first `limit` (1 to 32) bytes of the block at `w` (35 bytes
-// readable) into `out` (room for 32 units). Returns the bytes consumed and
-// sets `produced`; 0 means the block goes to the scalar decoder.
-TOVRIC_VELARN_AVX2_INLINE int decode_block_avx2(const unsigned char* w, int limit, wchar_t* out, int& produced) noexcept {
+// Decodes the 32-byte block at `w` (35 bytes readable) into `out` (room for
+// 32 units). Returns the bytes consumed (less than 32 where the last
+// sequence runs past the block) and sets `produced`; 0 means the block goes
+// to the scalar decoder.
+TOVRIC_VELARN_AVX2_INLINE int decode_block_avx2(const unsigned char* w, wchar_t* out, int& produced) noexcept {
+  constexpr int limit = 32;
   const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w));
-  const std::uint64_t in = (std::uint64_t{1} << limit) - 1;
-  if ((movemask_avx2(b) & in) == 0) {
+  if (_mm256_movemask_epi8(b) == 0) {
     for (int k = 0; k < 4; ++k) {
       const __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(w + 8 * k));
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * k), _mm256_cvtepu8_epi32(eight));
@@ -416,47 +417,6 @@ TOVRIC_VELARN_AVX2_INLINE int decode_block_avx2(const unsigned char* w, int limi
 
 // ---- drivers -----------------------------------------------------------------
 
-// The block decoders as functions of their own, for the end of the input.
-__attribute__((noinline)) int decode_block_sse2_call(const unsigned char* w, int limit, wchar_t* out,
-                                                     int& produced) noexcept {
-  return decode_block_sse2(w, limit, out, produced);
-}
-TOVRIC_VELARN_AVX2 __attribute__((noinline)) int decode_block_avx2_call(const unsigned char* w, int limit,
-                                                                        wchar_t* out, int& produced) noexcept {
-  return decode_block_avx2(w, limit, out, produced);
-}
-
-// A block decoder: the first `limit` bytes of the block at `w` into `out`;
-// returns the bytes consumed (0: take the scalar decoder) and sets
-// `produced`.
-using block_decoder = int (*)(const unsigned char* w, int limit, wchar_t* out, int& produced) noexcept;
-
-// The part of the input too close to its end for the blocks to read from it
-// directly (fewer than `window` bytes): copied into a zeroed window, decoded
-// into a scratch area, units copied out. Kept out of line: it calls the
-// block decoder through a pointer, as baseline code.
-template <int Block, int Window>
-__attribute__((noinline)) int finish_decoding(const unsigned char* p, int n, wchar_t* units, int i, int stored, int& count,
-                    block_decoder decode_block) noexcept {
-  while (i < n) {
-    const int left = n - i;
-    alignas(32) unsigned char window[(Window + 31) / 32 * 32] = {};
-    std::memcpy(window, p + i, static_cast<std::size_t>(left < Window ? left : Window));
-    const int limit = left < Block ? left : Block;
-    alignas(32) wchar_t scratch[Block];
-    int produced = 0;
-    const int consumed = decode_block(window, limit, scratch, produced);
-    if (consumed > 0) {
-      std::memcpy(units + stored, scratch, static_cast<std::size_t>(produced) * sizeof(wchar_t));
-      stored += produced;
-      i += consumed;
-      continue;
-    }
-    if (!decode_scalar_until(p, n, i + limit, units, i, stored)) break;
-  }
-  count = stored;
-  return i;
-}
 
 }  // namespace
 
@@ -470,12 +430,12 @@ int decode_utf8_scalar(const unsigned char* p, int n, wchar_t* units, int& count
 
 int decode_utf8_sse2(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
   constexpr int block = 16;
-  constexpr int window = 32;
+  constexpr int window = 19;  // the block and the three bytes after it
   int i = 0;
   int stored = 0;
   while (n - i >= window) {
     int produced = 0;
-    const int consumed = decode_block_sse2(p + i, block, units + stored, produced);
+    const int consumed = decode_block_sse2(p + i, units + stored, produced);
     if (consumed > 0) {
       i += consumed;
       stored += produced;
@@ -484,17 +444,20 @@ int decode_utf8_sse2(const unsigned char* p, int n, wchar_t* units, int& count) 
       decode_scalar_until(p, n, i + block, units, i, stored);
     }
   }
-  return finish_decoding<block, window>(p, n, units, i, stored, count, &decode_block_sse2_call);
+  // The last bytes, too few for the block's window, unit by unit.
+  decode_scalar_until(p, n, n, units, i, stored);
+  count = stored;
+  return i;
 }
 
 TOVRIC_VELARN_AVX2 int decode_utf8_avx2(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
   constexpr int block = 32;
-  constexpr int window = 35;
+  constexpr int window = 35;  // the block and the three bytes after it
   int i = 0;
   int stored = 0;
   while (n - i >= window) {
     int produced = 0;
-    const int consumed = decode_block_avx2(p + i, block, units + stored, produced);
+    const int consumed = decode_block_avx2(p + i, units + stored, produced);
     if (consumed > 0) {
       i += consumed;
       stored += produced;
@@ -504,7 +467,10 @@ TOVRIC_VELARN_AVX2 int decode_utf8_avx2(const unsigned char* p, int n, wchar_t* 
       decode_scalar_until(p, n, i + block, units, i, stored);
     }
   }
-  return finish_decoding<block, window>(p, n, units, i, stored, count, &decode_block_avx2_call);
+  _mm256_zeroupper();
+  decode_scalar_until(p, n, n, units, i, stored);
+  count = stored;
+  return i;
 }
 
 int decode_utf8(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {

@@ -17,15 +17,14 @@
 
 namespace tovric::velarn::utf::detail {
 
-// Unit by unit. Runs of ASCII are copied eight units at a time, tested as
-// four 64-bit words. Room is checked per unit only once fewer than four
-// bytes per remaining unit are left.
+// Converts [in, end) at `out` with `room` bytes left before the terminator's
+// byte, unit by unit, and terminates; returns `buffer`, or null (with the
+// units that fit written and terminated) when a unit does not fit. Runs of
+// ASCII are copied eight units at a time, tested as four 64-bit words. Room
+// is checked per unit only once fewer than four bytes per remaining unit are
+// left.
 template <typename Byte, typename Unit>
-Byte* convert_buffer_scalar(Byte* buffer, std::size_t size, const Unit* begin, const Unit* end) noexcept {
-  if (size == 0) return nullptr;
-  Byte* out = buffer;
-  std::size_t room = size - 1;
-  const Unit* in = begin;
+Byte* convert_units_scalar(Byte* buffer, Byte* out, std::size_t room, const Unit* in, const Unit* end) noexcept {
   while (in != end) {
     // Units that fit whatever they are: four bytes of room each.
     const std::size_t left = static_cast<std::size_t>(end - in);
@@ -68,74 +67,20 @@ Byte* convert_buffer_scalar(Byte* buffer, std::size_t size, const Unit* begin, c
   return buffer;
 }
 
+// Unit by unit.
+template <typename Byte, typename Unit>
+Byte* convert_buffer_scalar(Byte* buffer, std::size_t size, const Unit* begin, const Unit* end) noexcept {
+  if (size == 0) return nullptr;
+  return convert_units_scalar(buffer, buffer, size - 1, begin, end);
+}
+
 #if defined(__x86_64__)
 
-// A block encoder: 16 units at `in` to UTF-8 at `out`, then zeros, within
-// 64 bytes; returns the length of the UTF-8.
-using block_encoder = std::size_t (*)(const void* in, unsigned char* out) noexcept;
-
-// Block room: a block writes at most 64 bytes, so while at least that much
-// room is left it is encoded straight into the buffer.
+// A block of 16 units writes at most 64 bytes: while at least that much room
+// is left, blocks are encoded straight into the buffer; after that into a
+// scratch area, copied when they fit. The last units (fewer than 16), and a
+// block that does not fit, go unit by unit.
 inline constexpr std::size_t block_room = 64;
-
-// The rest of a vector conversion, from `in` with the output at `out` and
-// `room` bytes left (the terminator's byte not counted): blocks of fewer
-// than 16 units are padded with zero units (one 0 byte each, dropped again),
-// blocks near the end of the room are encoded into a scratch area and copied
-// when they fit. A block that does not fit is redone unit by unit, checked,
-// to find the unit that does not fit.
-template <typename Byte, typename Unit>
-__attribute__((noinline)) Byte* finish_conversion(Byte* buffer, unsigned char* out, std::size_t room, const Unit* in, const Unit* end,
-                        block_encoder encode_block) noexcept {
-  while (in != end) {
-    const auto left = static_cast<std::size_t>(end - in);
-    const std::size_t count = left < 16 ? left : 16;
-    alignas(32) std::uint32_t padded[16] = {};
-    const void* units = in;
-    if (count < 16) {
-      std::memcpy(padded, in, count * sizeof(Unit));
-      units = padded;
-    }
-    const std::size_t padding = 16 - count;
-    if (room >= block_room) {
-      const std::size_t n = encode_block(units, out) - padding;
-      out += n;
-      room -= n;
-      in += count;
-      continue;
-    }
-    alignas(32) unsigned char scratch[block_room];
-    const std::size_t n = encode_block(units, scratch) - padding;
-    if (n <= room) {
-      std::memcpy(out, scratch, n);
-      out += n;
-      room -= n;
-      in += count;
-      continue;
-    }
-    for (;; ++in) {
-      const std::uint32_t u = unit_value(*in);
-      const std::size_t length = encoded_length(u);
-      if (length > room) break;
-      out = encode_unit(u, out);
-      room -= length;
-    }
-    *out = 0;
-    return nullptr;
-  }
-  *out = 0;
-  return buffer;
-}
-
-// The block encoders as functions of their own, for the end of a
-// conversion (the loops inline them).
-__attribute__((noinline)) inline std::size_t encode_block_sse2_call(const void* in, unsigned char* out) noexcept {
-  return encode_block_sse2(in, out);
-}
-TOVRIC_VELARN_AVX2 __attribute__((noinline)) inline std::size_t encode_block_avx2_call(const void* in,
-                                                                                     unsigned char* out) noexcept {
-  return encode_block_avx2(in, out);
-}
 
 // Blocks of 16 units with SSE2.
 template <typename Byte, typename Unit>
@@ -145,13 +90,20 @@ Byte* convert_buffer_sse2(Byte* buffer, std::size_t size, const Unit* begin, con
   auto* out = reinterpret_cast<unsigned char*>(buffer);
   std::size_t room = size - 1;
   const Unit* in = begin;
-  while (end - in >= 16 && room >= block_room) {
+  for (; end - in >= 16 && room >= block_room; in += 16) {
     const std::size_t n = encode_block_sse2(in, out);
-    in += 16;
     out += n;
     room -= n;
   }
-  return finish_conversion(buffer, out, room, in, end, &encode_block_sse2_call);
+  for (; end - in >= 16; in += 16) {
+    alignas(16) unsigned char scratch[block_room];
+    const std::size_t n = encode_block_sse2(in, scratch);
+    if (n > room) break;
+    std::memcpy(out, scratch, n);
+    out += n;
+    room -= n;
+  }
+  return convert_units_scalar(buffer, reinterpret_cast<Byte*>(out), room, in, end);
 }
 
 // Blocks of 16 units with AVX2; only for a CPU that has it.
@@ -163,13 +115,22 @@ TOVRIC_VELARN_AVX2 Byte* convert_buffer_avx2(Byte* buffer, std::size_t size, con
   auto* out = reinterpret_cast<unsigned char*>(buffer);
   std::size_t room = size - 1;
   const Unit* in = begin;
-  while (end - in >= 16 && room >= block_room) {
+  for (; end - in >= 16 && room >= block_room; in += 16) {
     const std::size_t n = encode_block_avx2(in, out);
-    in += 16;
     out += n;
     room -= n;
   }
-  return finish_conversion(buffer, out, room, in, end, &encode_block_avx2_call);
+  for (; end - in >= 16; in += 16) {
+    alignas(16) unsigned char scratch[block_room];
+    const std::size_t n = encode_block_avx2(in, scratch);
+    if (n > room) break;
+    std::memcpy(out, scratch, n);
+    out += n;
+    room -= n;
+  }
+  // The rest is baseline code: clear the upper halves first.
+  _mm256_zeroupper();
+  return convert_units_scalar(buffer, reinterpret_cast<Byte*>(out), room, in, end);
 }
 
 #endif
