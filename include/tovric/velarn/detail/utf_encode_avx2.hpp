@@ -175,8 +175,8 @@ TOVRIC_VELARN_AVX2_INLINE inline std::size_t encode_bmp16_avx2(__m256i a, __m256
 
 // Eight units of any value in 32-bit lanes: invalid ones replaced, each
 // turned into its sequence in reverse (see make_reversed_sequences_table);
-// `neg_counts` gets minus (length - 1) per lane.
-TOVRIC_VELARN_AVX2_INLINE inline __m256i reversed_sequences8(__m256i v, __m256i& neg_counts) noexcept {
+// `counts` gets length - 1 per lane.
+TOVRIC_VELARN_AVX2_INLINE inline __m256i reversed_sequences8(__m256i v, __m256i& counts) noexcept {
   const __m256i invalid = _mm256_or_si256(
       _mm256_cmpeq_epi32(_mm256_max_epu32(v, _mm256_set1_epi32(0x110000)), v),
       _mm256_cmpeq_epi32(_mm256_and_si256(v, _mm256_set1_epi32(static_cast<int>(0xFFFFF800u))),
@@ -185,28 +185,27 @@ TOVRIC_VELARN_AVX2_INLINE inline __m256i reversed_sequences8(__m256i v, __m256i&
   const __m256i m1 = _mm256_cmpgt_epi32(v, _mm256_set1_epi32(0x7F));
   const __m256i m2 = _mm256_cmpgt_epi32(v, _mm256_set1_epi32(0x7FF));
   const __m256i m3 = _mm256_cmpgt_epi32(v, _mm256_set1_epi32(0xFFFF));
+  counts = _mm256_sub_epi32(_mm256_setzero_si256(), _mm256_add_epi32(_mm256_add_epi32(m1, m2), m3));
   // Six bits per byte, lowest bits in the lowest byte: bits 0-11 to the low
   // 16-bit half and 12-20 to the high one, then each half split in two.
   const __m256i halves = _mm256_or_si256(_mm256_and_si256(v, _mm256_set1_epi32(0xFFF)),
                                          _mm256_and_si256(_mm256_slli_epi32(v, 4), _mm256_set1_epi32(0x1FF0000)));
   const __m256i bits = _mm256_or_si256(_mm256_and_si256(halves, _mm256_set1_epi16(0x3F)),
                                        _mm256_and_si256(_mm256_slli_epi16(halves, 2), _mm256_set1_epi16(0x3F00)));
-  // Continuation marks and lead byte: 00 00 C0 80, 00 E0 80 80, F0 80 80 80.
-  const __m256i marks = _mm256_xor_si256(
-      _mm256_xor_si256(_mm256_and_si256(m1, _mm256_set1_epi32(0xC080)),
-                       _mm256_and_si256(m2, _mm256_set1_epi32(0xE04000))),
-      _mm256_and_si256(m3, _mm256_set1_epi32(static_cast<int>(0xF0600000u))));
-  neg_counts = _mm256_add_epi32(_mm256_add_epi32(m1, m2), m3);
+  // Continuation marks and lead byte by count: 00 00 C0 80, 00 E0 80 80,
+  // F0 80 80 80.
+  const __m256i marks = _mm256_permutevar8x32_epi32(
+      _mm256_setr_epi32(0, 0xC080, 0xE08080, static_cast<int>(0xF0808080u), 0, 0, 0, 0), counts);
   return _mm256_blendv_epi8(v, _mm256_or_si256(bits, marks), m1);
 }
 
 // Sixteen units of any value: one to four bytes each, in 32-bit lanes.
 TOVRIC_VELARN_AVX2_INLINE inline std::size_t encode_any16_avx2(__m256i a, __m256i b, unsigned char* out) noexcept {
-  __m256i neg_a, neg_b;
-  const __m256i wa = reversed_sequences8(a, neg_a);
-  const __m256i wb = reversed_sequences8(b, neg_b);
-  // Counts as 16-bit lanes, units 0-3 8-11 | 4-7 12-15; made positive.
-  const __m256i counts = _mm256_sub_epi16(_mm256_setzero_si256(), _mm256_packs_epi32(neg_a, neg_b));
+  __m256i counts_a, counts_b;
+  const __m256i wa = reversed_sequences8(a, counts_a);
+  const __m256i wb = reversed_sequences8(b, counts_b);
+  // Counts as 16-bit lanes, units 0-3 8-11 | 4-7 12-15.
+  const __m256i counts = _mm256_packs_epi32(counts_a, counts_b);
   std::uint64_t g_low = 0, g_high = 0;  // groups (0-3, 8-11) and (4-7, 12-15)
   group_indices(counts, g_low, g_high);
   const unsigned g0 = g_low & 0xFFu, g2 = (g_low >> 32) & 0xFFu;
