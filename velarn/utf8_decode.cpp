@@ -418,6 +418,23 @@ TOVRIC_VELARN_AVX2_INLINE int decode_block_avx2(const unsigned char* w, wchar_t*
 // ---- drivers -----------------------------------------------------------------
 
 
+// The block loop of the SSE2 path, from `i`, while 19 bytes are left: the
+// block and the three bytes that its last sequence may need.
+TOVRIC_VELARN_INLINE void decode_blocks_sse2(const unsigned char* p, int n, wchar_t* units, int& i,
+                                             int& stored) noexcept {
+  while (n - i >= 19) {
+    int produced = 0;
+    const int consumed = decode_block_sse2(p + i, units + stored, produced);
+    if (consumed > 0) {
+      i += consumed;
+      stored += produced;
+    } else {
+      // Whole sequences only: none is cut this far from the end.
+      decode_scalar_until(p, n, i + 16, units, i, stored);
+    }
+  }
+}
+
 }  // namespace
 
 int decode_utf8_scalar(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
@@ -429,33 +446,20 @@ int decode_utf8_scalar(const unsigned char* p, int n, wchar_t* units, int& count
 }
 
 int decode_utf8_sse2(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
-  constexpr int block = 16;
-  constexpr int window = 19;  // the block and the three bytes after it
   int i = 0;
   int stored = 0;
-  while (n - i >= window) {
-    int produced = 0;
-    const int consumed = decode_block_sse2(p + i, units + stored, produced);
-    if (consumed > 0) {
-      i += consumed;
-      stored += produced;
-    } else {
-      // Whole sequences only: none is cut this far from the end.
-      decode_scalar_until(p, n, i + block, units, i, stored);
-    }
-  }
-  // The last bytes, too few for the block's window, unit by unit.
+  decode_blocks_sse2(p, n, units, i, stored);
+  // The last bytes, too few for a block's window, unit by unit.
   decode_scalar_until(p, n, n, units, i, stored);
   count = stored;
   return i;
 }
 
 TOVRIC_VELARN_AVX2 int decode_utf8_avx2(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
-  constexpr int block = 32;
-  constexpr int window = 35;  // the block and the three bytes after it
   int i = 0;
   int stored = 0;
-  while (n - i >= window) {
+  // 32-byte blocks while the block and the three bytes after it are there.
+  while (n - i >= 35) {
     int produced = 0;
     const int consumed = decode_block_avx2(p + i, units + stored, produced);
     if (consumed > 0) {
@@ -464,9 +468,12 @@ TOVRIC_VELARN_AVX2 int decode_utf8_avx2(const unsigned char* p, int n, wchar_t* 
     } else {
       // The scalar decoder is baseline code: clear the upper halves first.
       _mm256_zeroupper();
-      decode_scalar_until(p, n, i + block, units, i, stored);
+      decode_scalar_until(p, n, i + 32, units, i, stored);
     }
   }
+  // Then 16-byte blocks (the SSE2 ones, compiled here for AVX2), then the
+  // last bytes unit by unit.
+  decode_blocks_sse2(p, n, units, i, stored);
   _mm256_zeroupper();
   decode_scalar_until(p, n, n, units, i, stored);
   count = stored;
