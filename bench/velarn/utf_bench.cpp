@@ -9,7 +9,8 @@
 //
 // At the end a table gives, per text and size, our throughput (UTF-8 bytes
 // per second) and the ratios time(other) / time(ours): above 1 means ours
-// is faster. With repetitions the median of each benchmark is used.
+// is faster. With repetitions the best (lowest CPU time) of each benchmark
+// is used: on a shared machine the slower rounds are the disturbed ones.
 #include <benchmark/benchmark.h>
 #include <iconv.h>
 
@@ -380,14 +381,14 @@ class table_reporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      if (run.error_occurred) continue;
-      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
       const std::string name = run.run_name.str();
-      if (median || (run.run_type == Run::RT_Iteration && medians_.count(name) == 0)) {
-        times_[name] = run.GetAdjustedCPUTime();
-        auto bytes = run.counters.find("bytes_per_second");
+      const double time = run.GetAdjustedCPUTime();
+      const auto best = times_.find(name);
+      if (best == times_.end() || time < best->second) {
+        times_[name] = time;
+        const auto bytes = run.counters.find("bytes_per_second");
         if (bytes != run.counters.end()) rates_[name] = bytes->second;
-        if (median) medians_[name] = true;
       }
     }
   }
@@ -425,7 +426,6 @@ class table_reporter : public benchmark::ConsoleReporter {
 
   std::map<std::string, double> times_;
   std::map<std::string, double> rates_;
-  std::map<std::string, bool> medians_;
 };
 
 }  // namespace
