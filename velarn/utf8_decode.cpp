@@ -35,11 +35,18 @@ constexpr bool is_acceptable(std::uint32_t v, int length) noexcept {
   }
 }
 
-// Decodes the sequences of p[0, n) that start from `i` up to at least
-// `stop`, storing units from units[stored]; advances both. Returns false
-// when it stopped at a sequence cut by n (`i` is then its lead byte).
-bool decode_scalar_until(const unsigned char* p, int n, int stop, wchar_t* units, int& i,
-                         int& stored) noexcept {
+// A decoding position: bytes consumed and units stored so far.
+struct cursor {
+  int in;
+  int out;
+};
+
+// Decodes the sequences of p[0, n) that start from `at` up to at least
+// `stop`, storing units from units[at.out]; returns where it stopped: at or
+// past `stop`, or before it at the lead of a sequence cut by n.
+cursor decode_scalar_until(const unsigned char* p, int n, int stop, wchar_t* units, cursor at) noexcept {
+  int i = at.in;
+  int stored = at.out;
   while (i < stop) {
     const unsigned char lead = p[i];
     if (lead < 0x80u) {
@@ -83,7 +90,7 @@ bool decode_scalar_until(const unsigned char* p, int n, int stop, wchar_t* units
     std::uint32_t value = lead & (0x7Fu >> length);
     int k = 1;
     for (; k < length; ++k) {
-      if (i + k == n) return false;  // cut by the end: left for the caller
+      if (i + k == n) return {i, stored};  // cut by the end: left for the caller
       const unsigned char b = p[i + k];
       if (!is_continuation(b)) break;
       value = value << 6 | (b & 0x3Fu);
@@ -103,7 +110,7 @@ bool decode_scalar_until(const unsigned char* p, int n, int stop, wchar_t* units
       ++i;
     }
   }
-  return true;
+  return {i, stored};
 }
 
 // ---- blocks ----------------------------------------------------------------
@@ -411,31 +418,34 @@ TOVRIC_VELARN_AVX2_INLINE int decode_three_byte10_avx2(const unsigned char* w, w
   return 30;
 }
 
-// Decodes the 32-byte block at `w` (35 bytes readable) into `out` (room for
-// 32 units). Returns the bytes consumed (less than 32 where the last
-// sequence runs past the block) and sets `produced`; 0 means the block goes
-// to the scalar decoder.
-TOVRIC_VELARN_AVX2_INLINE int decode_block_avx2(const unsigned char* w, wchar_t* out, int& produced) noexcept {
-  constexpr int limit = 32;
+// Decodes the 32-byte block at `w` (35 bytes readable), from its byte
+// `skip` on (0 to 16; the bytes before it are already decoded), into `out`
+// (room for 32 units). Returns the bytes consumed from `w + skip` (less
+// than 32 - skip where the last sequence runs past the block) and sets
+// `produced`; 0 means the bytes go to the scalar decoder.
+TOVRIC_VELARN_AVX2_INLINE int decode_block_avx2(const unsigned char* w, int skip, wchar_t* out,
+                                                int& produced) noexcept {
   const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w));
-  if (_mm256_movemask_epi8(b) == 0) {
+  if (skip == 0 && _mm256_movemask_epi8(b) == 0) {
     for (int k = 0; k < 4; ++k) {
       const __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(w + 8 * k));
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * k), _mm256_cvtepu8_epi32(eight));
     }
-    produced = limit;
-    return limit;
+    produced = 32;
+    return 32;
   }
   byte_classes c{};
   if (!classify_avx2(b, w, c)) return 0;
+  c = {c.cont >> skip, c.lead >> skip, c.lead3 >> skip, c.lead4 >> skip};
   std::uint64_t starts = 0;
-  const int consumed = check_block(c, limit, starts);
+  const int consumed = check_block(c, 32 - skip, starts);
   if (consumed == 0) return 0;
-  if (starts == three_byte_starts && consumed == 30) return decode_three_byte10_avx2(w, out, produced);
+  if (skip == 0 && starts == three_byte_starts && consumed == 30) return decode_three_byte10_avx2(w, out, produced);
   // Values in 16-bit lanes, 16 positions at a time; with four-byte
   // sequences their high bits in a second vector.
-  wchar_t* o = out;
   const bool four = (c.lead4 & starts) != 0;
+  starts <<= skip;
+  wchar_t* o = out;
   for (int half = 0; half < 2; ++half) {
     const auto marks = static_cast<unsigned>(starts >> (16 * half)) & 0xFFFFu;
     if (marks == 0) continue;
@@ -450,66 +460,68 @@ TOVRIC_VELARN_AVX2_INLINE int decode_block_avx2(const unsigned char* w, wchar_t*
 // ---- drivers -----------------------------------------------------------------
 
 
-// The block loop of the SSE2 path, from `i`, while 19 bytes are left: the
+// The block loop of the SSE2 path, from `at`, while 19 bytes are left: the
 // block and the three bytes that its last sequence may need.
-TOVRIC_VELARN_INLINE void decode_blocks_sse2(const unsigned char* p, int n, wchar_t* units, int& i,
-                                             int& stored) noexcept {
-  while (n - i >= 19) {
+TOVRIC_VELARN_INLINE cursor decode_blocks_sse2(const unsigned char* p, int n, wchar_t* units, cursor at) noexcept {
+  while (n - at.in >= 19) {
     int produced = 0;
-    const int consumed = decode_block_sse2(p + i, units + stored, produced);
+    const int consumed = decode_block_sse2(p + at.in, units + at.out, produced);
     if (consumed > 0) {
-      i += consumed;
-      stored += produced;
+      at.in += consumed;
+      at.out += produced;
     } else {
       // Whole sequences only: none is cut this far from the end.
-      decode_scalar_until(p, n, i + 16, units, i, stored);
+      at = decode_scalar_until(p, n, at.in + 16, units, at);
     }
   }
+  return at;
 }
 
 }  // namespace
 
 int decode_utf8_scalar(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
-  int i = 0;
-  int stored = 0;
-  decode_scalar_until(p, n, n, units, i, stored);
-  count = stored;
-  return i;
+  const cursor end = decode_scalar_until(p, n, n, units, {0, 0});
+  count = end.out;
+  return end.in;
 }
 
 int decode_utf8_sse2(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
-  int i = 0;
-  int stored = 0;
-  decode_blocks_sse2(p, n, units, i, stored);
+  const cursor at = decode_blocks_sse2(p, n, units, {0, 0});
   // The last bytes, too few for a block's window, unit by unit.
-  decode_scalar_until(p, n, n, units, i, stored);
-  count = stored;
-  return i;
+  const cursor end = decode_scalar_until(p, n, n, units, at);
+  count = end.out;
+  return end.in;
 }
 
 TOVRIC_VELARN_AVX2 int decode_utf8_avx2(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
-  int i = 0;
-  int stored = 0;
+  cursor at{0, 0};
   // 32-byte blocks while the block and the three bytes after it are there.
-  while (n - i >= 35) {
+  while (n - at.in >= 35) {
     int produced = 0;
-    const int consumed = decode_block_avx2(p + i, units + stored, produced);
+    const int consumed = decode_block_avx2(p + at.in, 0, units + at.out, produced);
     if (consumed > 0) {
-      i += consumed;
-      stored += produced;
+      at.in += consumed;
+      at.out += produced;
     } else {
       // The scalar decoder is baseline code: clear the upper halves first.
       _mm256_zeroupper();
-      decode_scalar_until(p, n, i + 32, units, i, stored);
+      at = decode_scalar_until(p, n, at.in + 32, units, at);
     }
   }
-  // Then 16-byte blocks (the SSE2 ones, compiled here for AVX2), then the
-  // last bytes unit by unit.
-  decode_blocks_sse2(p, n, units, i, stored);
+  // Then, if 19 bytes or more are left, the block that ends 3 bytes before
+  // the end, from the first byte not yet decoded; then 16-byte blocks (the
+  // SSE2 ones, compiled here for AVX2) and the last bytes unit by unit.
+  if (n >= 35 && n - at.in >= 19) {
+    int produced = 0;
+    const int consumed = decode_block_avx2(p + n - 35, at.in - (n - 35), units + at.out, produced);
+    at.in += consumed;
+    at.out += produced;
+  }
+  at = decode_blocks_sse2(p, n, units, at);
   _mm256_zeroupper();
-  decode_scalar_until(p, n, n, units, i, stored);
-  count = stored;
-  return i;
+  const cursor end = decode_scalar_until(p, n, n, units, at);
+  count = end.out;
+  return end.in;
 }
 
 int decode_utf8(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
