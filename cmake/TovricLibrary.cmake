@@ -8,7 +8,13 @@ function(tovric_library target)
     VERSION ${PROJECT_VERSION}
     SOVERSION ${PROJECT_VERSION_MAJOR}
     EXPORT_NAME ${ARG_EXPORT_NAME}
-    # Installed libraries find their siblings (the timer needs chrono) beside them.
+    # The libraries find their siblings (the timer needs chrono) beside them,
+    # by $ORIGIN, in the build tree as once installed: they are all built
+    # into one directory, and the search path is final at build time. Had it
+    # to be rewritten at install, CMake would pad the build tree's path with
+    # empty entries, which the loader reads as the current directory.
+    LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/lib
+    BUILD_WITH_INSTALL_RPATH ON
     INSTALL_RPATH "$ORIGIN")
   target_include_directories(${target} PUBLIC
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>

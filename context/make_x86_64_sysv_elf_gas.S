@@ -1,6 +1,8 @@
-/* make_fcontext(top, size, entry): prepare a context on caller memory.
-   Frame at the handle: 0x00 mxcsr, 0x04 x87 cw, 0x08-0x20 r12-r15,
-   0x28 rbx, 0x30 rbp, 0x38 resume address.  */
+/* make_fcontext(top, size, entry): prepare a context on caller memory:
+   a frame just below the top rounded down to 16, whose first resumption
+   enters trampoline.  */
+
+#include "frame_layout.h"
 
 	.text
 	.globl	make_fcontext
@@ -9,14 +11,14 @@
 make_fcontext:
 	movq	%rdi, %rax		/* stack top */
 	andq	$-16, %rax		/* round down to 16: T */
-	leaq	-0x40(%rax), %rax	/* frame and handle: T - 64 */
-	movq	%rdx, 0x28(%rax)	/* entry function, restored into rbx */
-	stmxcsr	(%rax)			/* caller's MXCSR */
-	fnstcw	0x4(%rax)		/* caller's x87 control word */
+	leaq	-FRAME_SIZE(%rax), %rax	/* frame and handle: T - 64 */
+	movq	%rdx, FRAME_RBX(%rax)	/* entry function, restored into rbx */
+	stmxcsr	FRAME_MXCSR(%rax)	/* caller's MXCSR */
+	fnstcw	FRAME_X87_CW(%rax)	/* caller's x87 control word */
 	leaq	trampoline(%rip), %rcx
-	movq	%rcx, 0x38(%rax)	/* first resumption goes to trampoline */
+	movq	%rcx, FRAME_RESUME(%rax)	/* first resumption goes to trampoline */
 	leaq	finish(%rip), %rcx
-	movq	%rcx, 0x30(%rax)	/* finish, restored into rbp */
+	movq	%rcx, FRAME_RBP(%rax)	/* finish, restored into rbp */
 	ret
 	.size	make_fcontext, .-make_fcontext
 
@@ -31,12 +33,14 @@ trampoline:
 	jmp	*%rbx			/* start the entry function */
 	.size	trampoline, .-trampoline
 
-/* An entry function returned: rsp = T.  */
+/* An entry function returned: rsp = T.  _exit is called through its GOT
+   slot, which the loader fills at load time: a lazily bound PLT call would
+   run the resolver, and its save of the vector registers, on this stack.  */
 	.type	finish, @function
 	.align	16
 finish:
 	xorl	%edi, %edi		/* status 0 */
-	call	_exit@PLT		/* no exit handlers, no flush */
+	call	*_exit@GOTPCREL(%rip)	/* no exit handlers, no flush */
 	hlt				/* not reached */
 	.size	finish, .-finish
 

@@ -1,59 +1,65 @@
 // A generator on the context routines: a producer context yields Fibonacci
 // numbers to the main context, one per switch, until the main context asks it
-// to stop by running a function on top of it. The producer then switches back
-// for the last time; its entry function never returns.
+// to stop by throwing an exception into it from a function run on top of it.
+// The producer then switches back for the last time; its entry function
+// never returns.
+//
+// The producer's stack is a protected_stack (an overflow faults at its guard
+// page), and every switch goes through jump/ontop, so the program runs
+// cleanly under AddressSanitizer, ThreadSanitizer and valgrind.
 #include <cstdint>
 #include <cstdio>
-#include <vector>
 
-#include "tovric/context/fcontext.hpp"
-#include "tovric/context/stack_traits.hpp"
+#include "tovric/context/protected_stack.hpp"
+#include "tovric/context/switching.hpp"
 
 namespace ctx = tovric::context;
 
 namespace {
 
-enum class request { next, stop };
+// Thrown into the producer; carries the context to switch back to.
+struct stop_request {
+  ctx::fcontext_handle consumer;
+};
 
-// Runs on the producer's stack as it is resumed and replaces what the main
-// context sent with a stop request.
-ctx::fcontext_transfer ask_to_stop(ctx::fcontext_transfer t) {
-  static const request stop = request::stop;
-  return {t.from, const_cast<request*>(&stop)};
-}
+// Runs on the producer's stack as it is resumed: its pending switch throws.
+ctx::fcontext_transfer ask_to_stop(ctx::fcontext_transfer t) { throw stop_request{t.from}; }
 
 // Each switch back hands over a pointer to the next number; a null payload on
 // the last switch says the producer has ended.
 void fibonacci(ctx::fcontext_transfer t) {
+  ctx::entered(t);
   std::uint64_t a = 0;
   std::uint64_t b = 1;
-  while (*static_cast<const request*>(t.payload) == request::next) {
-    t = ctx::jump_fcontext(t.from, &a);
-    const std::uint64_t next = a + b;
-    a = b;
-    b = next;
+  try {
+    for (;;) {
+      t = ctx::jump(t.from, &a);
+      const std::uint64_t next = a + b;
+      a = b;
+      b = next;
+    }
+  } catch (const stop_request& stop) {
+    std::printf("producer: stop requested after %llu, switching back for the last time\n",
+                static_cast<unsigned long long>(a));
+    ctx::jump(stop.consumer, nullptr);  // never resumed: the context ends here
   }
-  std::printf("producer: stop requested, switching back for the last time\n");
-  ctx::jump_fcontext(t.from, nullptr);  // never resumed: the context ends here
 }
 
 }  // namespace
 
 int main() {
-  std::vector<unsigned char> stack(ctx::stack_traits::default_size());
-  ctx::fcontext_handle producer =
-      ctx::make_fcontext(stack.data() + stack.size(), stack.size(), &fibonacci);
+  ctx::protected_stack stack;  // stack_traits::default_size(), and a guard page
+  ctx::fcontext_handle producer = ctx::make_fcontext(stack.top(), stack.size(), &fibonacci);
 
-  request next = request::next;
   std::printf("first 15 Fibonacci numbers:");
   for (int i = 0; i < 15; ++i) {
-    const ctx::fcontext_transfer t = ctx::jump_fcontext(producer, &next);
+    const ctx::fcontext_transfer t = ctx::jump(producer, nullptr);
     producer = t.from;
     std::printf(" %llu", static_cast<unsigned long long>(*static_cast<std::uint64_t*>(t.payload)));
   }
   std::printf("\n");
 
-  const ctx::fcontext_transfer last = ctx::ontop_fcontext(producer, &next, &ask_to_stop);
+  const ctx::fcontext_transfer last = ctx::ontop(producer, nullptr, &ask_to_stop);
   std::printf("producer ended, last payload %s\n", last.payload == nullptr ? "null" : "not null");
   return 0;
 }

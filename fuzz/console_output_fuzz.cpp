@@ -5,14 +5,17 @@
 // The units that reach the device must be exactly those of the reference
 // decoder below, written separately from the rules, and the bytes left
 // pending at the end exactly the sequence that the input's end cuts; a run
-// through a std::ostream and a run through the raw buffer with a failing
-// device must agree with it and so with each other.
+// through a std::ostream, a run through the raw buffer with a failing device
+// and a run with a device that also throws, through a std::ostream that
+// rethrows, must agree with it and so with each other: a byte that the
+// device never took stays pending and reaches it exactly once.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -112,9 +115,16 @@ std::size_t chunk_size(generator& g) {
   }
 }
 
+struct device_gone : std::runtime_error {
+  device_gone() : std::runtime_error("device gone") {}
+};
+
+// A device that, when given a generator, fails one call in four and, when
+// also told to, throws in one call in eight of the others.
 class capturing_output : public tovric::velarn::detail::console_output_buffer_base {
  public:
-  explicit capturing_output(generator* failures) : failures_(failures) {}
+  explicit capturing_output(generator* failures, bool throws = false)
+      : failures_(failures), throws_(throws) {}
   ~capturing_output() override {
     failures_ = nullptr;
     sync();
@@ -127,13 +137,17 @@ class capturing_output : public tovric::velarn::detail::console_output_buffer_ba
  protected:
   bool device_write(const wchar_t* p, std::uint64_t count, std::uint64_t& written) override {
     if (written != 0 || count > 1024) std::abort();
-    if (failures_ != nullptr && failures_->below(4) == 0) return false;
+    if (failures_ != nullptr) {
+      if (failures_->below(4) == 0) return false;
+      if (throws_ && failures_->below(8) == 0) throw device_gone();
+    }
     delivered.insert(delivered.end(), p, p + count);
     return true;
   }
 
  private:
   generator* failures_;
+  bool throws_;
 };
 
 void check(bool ok) {
@@ -181,6 +195,41 @@ void run_with_failures(const std::uint8_t* p, std::size_t n, std::uint64_t seed,
   check(buffer.pending() == std::string(p + expected.stop, p + n));
 }
 
+// Runs one stream operation whose failure throws: the device's own
+// exception, or the stream's for a device that refused. True if it did not.
+template <typename Operation>
+bool attempt(std::ostream& os, Operation operation) {
+  try {
+    operation();
+    return true;
+  } catch (const device_gone&) {
+  } catch (const std::ios_base::failure&) {
+  }
+  check(os.bad());
+  os.clear();
+  return false;
+}
+
+// Through a std::ostream whose exception mask makes every failure throw. A
+// put that throws stored nothing: the driver puts the same byte again. A
+// flush that throws keeps every pending byte for the next one.
+void run_through_throwing_ostream(const std::uint8_t* p, std::size_t n, std::uint64_t seed,
+                                  const reference_result& expected) {
+  generator g(seed ^ 0x2545F491u);
+  generator failures(seed + 11);
+  capturing_output buffer(&failures, true);
+  std::ostream os(&buffer);
+  os.exceptions(std::ios_base::badbit);
+  for (std::size_t i = 0; i < n;) {
+    if (attempt(os, [&] { os.put(static_cast<char>(p[i])); })) ++i;
+    if (g.below(16) == 0) attempt(os, [&] { os.flush(); });
+  }
+  while (!attempt(os, [&] { os.flush(); })) {
+  }
+  check(buffer.delivered == expected.decoded);
+  check(buffer.pending() == std::string(p + expected.stop, p + n));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -192,5 +241,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const reference_result expected = reference_decode(payload, n);
   run_through_ostream(payload, n, seed, expected);
   run_with_failures(payload, n, seed, expected);
+  run_through_throwing_ostream(payload, n, seed, expected);
   return 0;
 }

@@ -32,11 +32,9 @@ cpu_times take_sample() noexcept {
   cpu_times sample;
   sample.wall = chrono::steady_clock::now();
   tms ticks;
-  if (::times(&ticks) == static_cast<clock_t>(-1)) {
-    sample.user = sample.system = -1;
-    return sample;
-  }
-  const std::int64_t factor = tick_factor();
+  // The tick factor is only asked for when times() worked.
+  const std::int64_t factor =
+      ::times(&ticks) == static_cast<clock_t>(-1) ? std::int64_t{-1} : tick_factor();
   if (factor == -1) {
     sample.user = sample.system = -1;
     return sample;
@@ -118,6 +116,11 @@ void write_times(std::ostream& os, const cpu_times& times, const std::string& fm
                                                static_cast<std::uint64_t>(times.system));
   const double ws = seconds(times.wall);
   const double ts = seconds(total);
+  // The utilisation is shown for at least 1 ms of wall and of CPU time. The
+  // rule is "seconds above 0.001" in extended precision, whose constant lies
+  // just below one thousandth while the double nearest 1 000 000 ns lies just
+  // above it: so for whole nanoseconds it is exactly this comparison.
+  const bool utilisation_shown = times.wall >= 1'000'000 && total >= 1'000'000;
 
   for (const char* c = fmt.c_str(); *c != '\0'; ++c) {
     if (c[0] != '%' || c[1] == '\0' || !is_directive(c[1])) {
@@ -131,9 +134,7 @@ void write_times(std::ostream& os, const cpu_times& times, const std::string& fm
       case 't': os << ts; break;
       case 'p':
         os.precision(1);
-        // Compared in extended precision against a constant just below one
-        // thousandth, so exactly 1 000 000 ns still shows a percentage.
-        if (static_cast<long double>(ws) > 0.001L && static_cast<long double>(ts) > 0.001L) {
+        if (utilisation_shown) {
           os << ts / ws * 100.0;
         } else {
           os << "n/a";

@@ -84,8 +84,11 @@ std::uint64_t console_input_buffer_base::read() {
 }
 
 console_input_buffer_base::int_type console_input_buffer_base::underflow() {
-  pushback_.clear();
+  // The device is asked first: if it throws, the get area (the push-back
+  // store, perhaps) is still whole and the reader can unget over it. Only a
+  // completed read replaces it.
   const std::uint64_t n = read();
+  pushback_.clear();
   setg(bytes_, bytes_, bytes_ + n);
   return n > 0 ? traits_type::to_int_type(bytes_[0]) : traits_type::eof();
 }

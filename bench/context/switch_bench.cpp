@@ -1,8 +1,10 @@
 // One round trip (there and back again) between two flows of control on one
 // thread: jump_fcontext, ontop_fcontext with an identity on-top function,
-// swapcontext, and a C++20 coroutine resume + suspend; and, for a user
-// without contexts, a two-thread ping-pong over a futex. Prints each time as
-// a ratio to the jump_fcontext round trip at the end.
+// the same two through the switch wrappers of switching.hpp (which must cost
+// nothing in this plain build), swapcontext, and a C++20 coroutine resume +
+// suspend; and, for a user without contexts, a two-thread ping-pong over a
+// futex. Prints each time as a ratio to the jump_fcontext round trip at the
+// end.
 #include <benchmark/benchmark.h>
 #include <linux/futex.h>
 #include <sys/syscall.h>
@@ -14,20 +16,19 @@
 #include <cstdio>
 #include <exception>
 #include <map>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "tovric/context/fcontext.hpp"
+#include "tovric/context/protected_stack.hpp"
 #include "tovric/context/stack_traits.hpp"
+#include "tovric/context/switching.hpp"
 
 namespace ctx = tovric::context;
 
 namespace {
-
-std::vector<unsigned char> new_stack() {
-  return std::vector<unsigned char>(ctx::stack_traits::default_size());
-}
 
 // --- jump_fcontext ---------------------------------------------------------
 
@@ -36,15 +37,32 @@ void jump_partner(ctx::fcontext_transfer t) {
 }
 
 void jump_fcontext_round_trip(benchmark::State& state) {
-  auto stack = new_stack();
-  ctx::fcontext_transfer t{
-      ctx::make_fcontext(stack.data() + stack.size(), stack.size(), &jump_partner), nullptr};
+  ctx::protected_stack stack;
+  ctx::fcontext_transfer t{ctx::make_fcontext(stack.top(), stack.size(), &jump_partner), nullptr};
   for (auto _ : state) {
     t = ctx::jump_fcontext(t.from, &state);
     benchmark::DoNotOptimize(t);
   }
 }
 BENCHMARK(jump_fcontext_round_trip);
+
+// --- jump (the wrapper) ----------------------------------------------------
+
+void wrapped_jump_partner(ctx::fcontext_transfer t) {
+  ctx::entered(t);
+  for (;;) t = ctx::jump(t.from, t.payload);
+}
+
+void jump_wrapper_round_trip(benchmark::State& state) {
+  ctx::protected_stack stack;
+  ctx::fcontext_transfer t{
+      ctx::make_fcontext(stack.top(), stack.size(), &wrapped_jump_partner), nullptr};
+  for (auto _ : state) {
+    t = ctx::jump(t.from, &state);
+    benchmark::DoNotOptimize(t);
+  }
+}
+BENCHMARK(jump_wrapper_round_trip);
 
 // --- ontop_fcontext --------------------------------------------------------
 
@@ -55,15 +73,32 @@ void ontop_partner(ctx::fcontext_transfer t) {
 }
 
 void ontop_fcontext_round_trip(benchmark::State& state) {
-  auto stack = new_stack();
-  ctx::fcontext_transfer t{
-      ctx::make_fcontext(stack.data() + stack.size(), stack.size(), &ontop_partner), nullptr};
+  ctx::protected_stack stack;
+  ctx::fcontext_transfer t{ctx::make_fcontext(stack.top(), stack.size(), &ontop_partner), nullptr};
   for (auto _ : state) {
     t = ctx::ontop_fcontext(t.from, &state, &identity);
     benchmark::DoNotOptimize(t);
   }
 }
 BENCHMARK(ontop_fcontext_round_trip);
+
+// --- ontop (the wrapper) ---------------------------------------------------
+
+void wrapped_ontop_partner(ctx::fcontext_transfer t) {
+  ctx::entered(t);
+  for (;;) t = ctx::ontop(t.from, t.payload, &identity);
+}
+
+void ontop_wrapper_round_trip(benchmark::State& state) {
+  ctx::protected_stack stack;
+  ctx::fcontext_transfer t{
+      ctx::make_fcontext(stack.top(), stack.size(), &wrapped_ontop_partner), nullptr};
+  for (auto _ : state) {
+    t = ctx::ontop(t.from, &state, &identity);
+    benchmark::DoNotOptimize(t);
+  }
+}
+BENCHMARK(ontop_wrapper_round_trip);
 
 // --- swapcontext -----------------------------------------------------------
 
@@ -74,9 +109,9 @@ void swap_partner() {
 }
 
 void swapcontext_round_trip(benchmark::State& state) {
-  auto stack = new_stack();
+  ctx::protected_stack stack;
   getcontext(&swap_partner_context);
-  swap_partner_context.uc_stack.ss_sp = stack.data();
+  swap_partner_context.uc_stack.ss_sp = static_cast<char*>(stack.top()) - stack.size();
   swap_partner_context.uc_stack.ss_size = stack.size();
   swap_partner_context.uc_link = nullptr;
   makecontext(&swap_partner_context, &swap_partner, 0);
@@ -159,12 +194,18 @@ class ratio_reporter : public benchmark::ConsoleReporter {
 
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
+    // With repetitions the median stands for the benchmark; otherwise its
+    // single run does.
     for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-        order.push_back(run.benchmark_name());
-        nanoseconds[run.benchmark_name()] =
-            run.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
-            benchmark::GetTimeUnitMultiplier(run.time_unit);
+      if (run.error_occurred) continue;
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      const std::string name = run.run_name.str();
+      if (median || (run.run_type == Run::RT_Iteration && !medians.count(name))) {
+        if (!nanoseconds.count(name)) order.push_back(name);
+        nanoseconds[name] = run.GetAdjustedRealTime() *
+                            benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
+                            benchmark::GetTimeUnitMultiplier(run.time_unit);
+        if (median) medians.insert(name);
       }
     }
   }
@@ -178,11 +219,19 @@ class ratio_reporter : public benchmark::ConsoleReporter {
       std::printf("  %-34s %10.2f ns  %8.2fx\n", name.c_str(), nanoseconds[name],
                   nanoseconds[name] / base->second);
     }
+    std::printf("\nwrapper relative to the bare routine:\n");
+    for (const char* routine : {"jump", "ontop"}) {
+      const auto wrapper = nanoseconds.find(std::string(routine) + "_wrapper_round_trip");
+      const auto bare = nanoseconds.find(std::string(routine) + "_fcontext_round_trip");
+      if (wrapper == nanoseconds.end() || bare == nanoseconds.end() || bare->second <= 0) continue;
+      std::printf("  %-34s %8.3fx\n", wrapper->first.c_str(), wrapper->second / bare->second);
+    }
   }
 
  private:
   std::vector<std::string> order;
   std::map<std::string, double> nanoseconds;
+  std::set<std::string> medians;
 };
 
 }  // namespace

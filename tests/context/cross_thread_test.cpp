@@ -13,9 +13,10 @@ namespace {
 
 thread_local int per_thread;
 
-// Out of line so that the address is computed on the thread running now, not
-// cached by the caller across a switch.
-__attribute__((noipa)) const int* thread_marker() { return &per_thread; }
+// Called through a volatile pointer so that the address is computed on the
+// thread running now, not cached by the caller across a switch.
+const int* own_marker() { return &per_thread; }
+const int* (*volatile const thread_marker)() = &own_marker;
 
 struct travel {
   const int* marker_before = nullptr;
@@ -24,7 +25,7 @@ struct travel {
 };
 
 void traveller(fcontext_transfer t) {
-  entered();
+  entered(t);
   auto* log = static_cast<travel*>(t.payload);
   log->marker_before = thread_marker();
   t = jump(t.from, nullptr);
@@ -70,7 +71,7 @@ namespace {
 constexpr int switches_per_thread = 20000;
 
 void counter(fcontext_transfer t) {
-  entered();
+  entered(t);
   for (;;) {
     ++*static_cast<int*>(t.payload);
     t = jump(t.from, t.payload);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,7 +20,7 @@ void report_exit_handler() {
   static_cast<void>(::write(output_fd, text, sizeof text - 1));
 }
 
-void returning_entry(fcontext_transfer) { entered(); }
+void returning_entry(fcontext_transfer t) { entered(t); }
 
 enum class child_end { entry_returns, calls_exit };
 
@@ -81,3 +82,49 @@ TEST(EntryFunctionReturn, HarnessSeesHandlersAndFlushOfAnOrdinaryExit) {
   EXPECT_NE(r.output.find("[atexit]"), std::string::npos);
   EXPECT_NE(r.output.find("[buffered]"), std::string::npos);
 }
+
+namespace {
+
+void entry_that_returns_at_once(fcontext_transfer) {}
+
+// In this process: a context whose stack is `bytes` bytes directly above an
+// inaccessible page, started with an entry function that returns at once.
+// Ending the process must need no stack beyond the saved frame and the
+// entry function's own, whether the dynamic linker binds lazily or not.
+[[noreturn]] void return_from_entry_on_a_tiny_stack(std::size_t bytes) {
+  const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  void* const region =
+      ::mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (region == MAP_FAILED || ::mprotect(region, page, PROT_NONE) != 0) ::_exit(4);
+  unsigned char* const top = static_cast<unsigned char*>(region) + page + bytes;
+  tovric::context::jump_fcontext(tovric::context::make_fcontext(top, bytes,
+                                                                &entry_that_returns_at_once),
+                                 nullptr);
+  ::_exit(3);  // not reached: the entry function's return ends the process
+}
+
+// Runs the statement in a freshly executed copy of this program, so that the
+// dynamic linker reads the binding mode from the environment given.
+class EntryFunctionReturnOnATinyStack : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    if (GetParam()) {
+      ::setenv("LD_BIND_NOW", "1", 1);
+    } else {
+      ::unsetenv("LD_BIND_NOW");
+    }
+  }
+  void TearDown() override { ::unsetenv("LD_BIND_NOW"); }
+};
+
+TEST_P(EntryFunctionReturnOnATinyStack, EndsTheProcessWithStatusZero) {
+  EXPECT_EXIT(return_from_entry_on_a_tiny_stack(256), ::testing::ExitedWithCode(0), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(BindingMode, EntryFunctionReturnOnATinyStack, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "BindNow" : "Lazy";
+                         });
+
+}  // namespace

@@ -1,68 +1,41 @@
-// Test-side stacks and switch wrappers. Under AddressSanitizer or
-// ThreadSanitizer every switch is announced to the sanitizer, which must know
-// which stack the thread runs on; in a plain build the wrappers are the bare
-// routines. The library itself knows nothing of sanitizers.
+// Test contexts live on guarded stacks and switch through the public
+// wrappers, so every switch a test makes is announced to the sanitizers the
+// build has (and is the bare routine in a plain build).
 #ifndef TOVRIC_TESTS_CONTEXT_SWITCHING_HPP
 #define TOVRIC_TESTS_CONTEXT_SWITCHING_HPP
 
 #include <cstddef>
 #include <cstdlib>
-#include <memory>
 
 #include "tovric/context/fcontext.hpp"
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define TOVRIC_TEST_ANNOTATE_SWITCHES 1
-#else
-#define TOVRIC_TEST_ANNOTATE_SWITCHES 0
-#endif
+#include "tovric/context/protected_stack.hpp"
+#include "tovric/context/switching.hpp"
 
 namespace context_test {
 
+using tovric::context::entered;
 using tovric::context::fcontext_entry;
 using tovric::context::fcontext_handle;
 using tovric::context::fcontext_ontop;
 using tovric::context::fcontext_transfer;
+using tovric::context::jump;
+using tovric::context::ontop;
 
-// Heap memory used as the stack of one test context; both ends are multiples
-// of 16. Registered with the switch wrappers for its lifetime.
-class test_stack {
+// The stack of one test context.
+class test_stack : public tovric::context::protected_stack {
  public:
-  explicit test_stack(std::size_t size = 256 * 1024);
-  ~test_stack();
-  test_stack(const test_stack&) = delete;
-  test_stack& operator=(const test_stack&) = delete;
+  using protected_stack::protected_stack;
 
-  unsigned char* bottom() const noexcept { return memory.get(); }
-  unsigned char* top() const noexcept { return memory.get() + bytes; }
-  std::size_t size() const noexcept { return bytes; }
+  unsigned char* top() const noexcept { return static_cast<unsigned char*>(protected_stack::top()); }
+  unsigned char* bottom() const noexcept { return top() - size(); }
   bool contains(const void* address) const noexcept {
     auto* p = static_cast<const unsigned char*>(address);
     return p >= bottom() && p < top();
   }
   fcontext_handle make(fcontext_entry entry) const noexcept {
-    return tovric::context::make_fcontext(top(), bytes, entry);
+    return tovric::context::make_fcontext(top(), size(), entry);
   }
-
- private:
-  std::unique_ptr<unsigned char[]> memory;
-  std::size_t bytes;
 };
-
-#if TOVRIC_TEST_ANNOTATE_SWITCHES
-fcontext_transfer jump(fcontext_handle to, void* payload);
-fcontext_transfer ontop(fcontext_handle to, void* payload, fcontext_ontop fn);
-// First statement of every entry function of a test context.
-void entered() noexcept;
-#else
-inline fcontext_transfer jump(fcontext_handle to, void* payload) {
-  return tovric::context::jump_fcontext(to, payload);
-}
-inline fcontext_transfer ontop(fcontext_handle to, void* payload, fcontext_ontop fn) {
-  return tovric::context::ontop_fcontext(to, payload, fn);
-}
-inline void entered() noexcept {}
-#endif
 
 // The last switch away from a test context: its handle is never resumed.
 [[noreturn]] inline void switch_away_for_good(fcontext_handle to, void* payload) {

@@ -10,6 +10,8 @@ endfunction()
 set(prefix ${WORK_DIR}/prefix)
 file(REMOVE_RECURSE ${WORK_DIR})
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+file(GLOB_RECURSE installed_libraries ${prefix}/lib*/libtovric_*.so.*)
+run(bash ${CMAKE_CURRENT_LIST_DIR}/check_runpath.sh ${installed_libraries})
 
 # find_package(tovric CONFIG REQUIRED) and the imported targets.
 run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}

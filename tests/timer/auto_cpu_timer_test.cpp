@@ -10,6 +10,7 @@
 #include <streambuf>
 #include <string>
 #include <thread>
+#include <type_traits>
 
 #include "tovric/timer/timer.hpp"
 
@@ -55,6 +56,13 @@ std::string capture_child_stdout(void (*body)()) {
 }
 
 }  // namespace
+
+// A copy would report the same region a second time; the plain timer, which
+// reports nothing by itself, stays a value type.
+static_assert(!std::is_copy_constructible_v<auto_cpu_timer>);
+static_assert(!std::is_copy_assignable_v<auto_cpu_timer>);
+static_assert(std::is_copy_constructible_v<tovric::timer::cpu_timer>);
+static_assert(std::is_copy_assignable_v<tovric::timer::cpu_timer>);
 
 TEST(AutoCpuTimerReport, DestructionPrintsOneDefaultLineOnStandardOutput) {
   const std::string out = capture_child_stdout([] {

@@ -39,7 +39,7 @@ void spin_for(std::chrono::milliseconds d) {
 }
 
 // Restores the real clocks after every test that fakes them.
-class FakeClockTest : public ::testing::Test {
+class ElapsedCpuTimes : public ::testing::Test {
  protected:
   void TearDown() override { clock_interposer::restore(); }
 };
@@ -127,7 +127,7 @@ TEST(CpuTimerStates, DistinctTimersRunInDistinctThreads) {
   for (const auto& result : results) EXPECT_GE(result.wall, 10 * ms);
 }
 
-TEST_F(FakeClockTest, CpuTimesSumOwnAndChildrenTicksTimesTheFactor) {
+TEST_F(ElapsedCpuTimes, CpuTimesSumOwnAndChildrenTicksTimesTheFactor) {
   const std::int64_t f = real_tick_factor();
   clock_interposer::fake_times(ticks(10, 20, 1, 2));
   cpu_timer t;
@@ -137,7 +137,7 @@ TEST_F(FakeClockTest, CpuTimesSumOwnAndChildrenTicksTimesTheFactor) {
   EXPECT_EQ(t.elapsed().system, (27 + 3 - 20 - 2) * f);
 }
 
-TEST_F(FakeClockTest, ResumedIntervalsAddUpWithoutTheStoppedGap) {
+TEST_F(ElapsedCpuTimes, ResumedIntervalsAddUpWithoutTheStoppedGap) {
   const std::int64_t f = real_tick_factor();
   clock_interposer::fake_times(ticks(100, 0));
   cpu_timer t;
@@ -152,7 +152,7 @@ TEST_F(FakeClockTest, ResumedIntervalsAddUpWithoutTheStoppedGap) {
   EXPECT_EQ(t.elapsed().user, 40 * f);
 }
 
-TEST_F(FakeClockTest, TimesFailingAtBothEndsGivesZeroCpuAndARealWallTime) {
+TEST_F(ElapsedCpuTimes, TimesFailingAtBothEndsGivesZeroCpuAndARealWallTime) {
   clock_interposer::fail_times();
   cpu_timer t;
   std::this_thread::sleep_for(10ms);
@@ -162,7 +162,7 @@ TEST_F(FakeClockTest, TimesFailingAtBothEndsGivesZeroCpuAndARealWallTime) {
   EXPECT_GE(t.elapsed().wall, 10 * ms);
 }
 
-TEST_F(FakeClockTest, TimesFailingAtOneEndLeavesTheSentinelInTheDifference) {
+TEST_F(ElapsedCpuTimes, TimesFailingAtOneEndLeavesTheSentinelInTheDifference) {
   const std::int64_t f = real_tick_factor();
   clock_interposer::fake_times(ticks(7, 3));
   cpu_timer end_failed;
@@ -180,7 +180,7 @@ TEST_F(FakeClockTest, TimesFailingAtOneEndLeavesTheSentinelInTheDifference) {
 
 // The tick factor is computed once per process, so each tick-rate case runs
 // in a freshly executed copy of this test program, before its first sample.
-class TickFactorTest : public ::testing::Test {
+class ClockTickRate : public ::testing::Test {
  protected:
   void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
 };
@@ -220,16 +220,16 @@ namespace {
 
 }  // namespace
 
-TEST_F(TickFactorTest, OneHundredTicksPerSecondGiveTenMillisecondsPerTick) {
+TEST_F(ClockTickRate, OneHundredTicksPerSecondGiveTenMillisecondsPerTick) {
   EXPECT_EXIT(check_tick_rate(100, 10000000), ::testing::ExitedWithCode(0), "");
 }
 
-TEST_F(TickFactorTest, AFactorIsTruncatedToWholeNanoseconds) {
+TEST_F(ClockTickRate, AFactorIsTruncatedToWholeNanoseconds) {
   EXPECT_EXIT(check_tick_rate(3, 333333333), ::testing::ExitedWithCode(0), "");
   EXPECT_EXIT(check_tick_rate(1000000000, 1), ::testing::ExitedWithCode(0), "");
 }
 
-TEST_F(TickFactorTest, AnUnusableTickRateMarksEveryCpuTimeAndIsAskedOnce) {
+TEST_F(ClockTickRate, AnUnusableTickRateMarksEveryCpuTimeAndIsAskedOnce) {
   // -1 and 0: no usable rate; 2e9: less than a nanosecond per tick.
   EXPECT_EXIT(check_tick_rate(-1, -1), ::testing::ExitedWithCode(0), "");
   EXPECT_EXIT(check_tick_rate(0, -1), ::testing::ExitedWithCode(0), "");

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <istream>
+#include <stdexcept>
 #include <string>
 
 #include "tovric/velarn/console_buffer.hpp"
@@ -12,14 +13,20 @@ namespace {
 using tovric::velarn::detail::console_input_buffer_base;
 using traits = std::char_traits<char>;
 
-// One answer of the scripted device: a failure, or the units of one read.
+// One answer of the scripted device: the units of one read, a failure, or
+// an exception thrown from inside the device.
 struct reply {
-  bool ok;
+  enum { units_read, failed, thrown } kind;
   std::wstring units;
 };
 
-reply line(const std::wstring& units) { return {true, units}; }
-reply failure() { return {false, {}}; }
+reply line(const std::wstring& units) { return {reply::units_read, units}; }
+reply failure() { return {reply::failed, {}}; }
+reply throws() { return {reply::thrown, {}}; }
+
+struct device_gone : std::runtime_error {
+  device_gone() : std::runtime_error("device gone") {}
+};
 
 // A console device that answers from a script; once the script is used up
 // every read fails.
@@ -49,7 +56,8 @@ class scripted_input : public console_input_buffer_base {
     if (script_.empty()) return false;
     const reply r = script_.front();
     script_.pop_front();
-    if (!r.ok) return false;
+    if (r.kind == reply::thrown) throw device_gone();
+    if (r.kind == reply::failed) return false;
     EXPECT_LE(r.units.size(), max);
     r.units.copy(units, r.units.size());
     count = r.units.size();
@@ -248,6 +256,26 @@ TEST(ConsoleInputStream, PutbackOfTheLastByteOfTheLineBeforeLosesNothing) {
   EXPECT_EQ(is.peek(), 'c');  // the next line is now the get area
   EXPECT_TRUE(is.putback('\n'));
   EXPECT_EQ(lines_of(is), (std::deque<std::string>{"", "cd"}));
+}
+
+TEST(ConsoleInputStream, DeviceExceptionLosesNoUnreadOrPushedBackByte) {
+  scripted_input buffer{line(L"abc"), throws(), line(L"de\n")};
+  std::istream is(&buffer);
+  is.exceptions(std::ios_base::badbit);
+  EXPECT_EQ(is.get(), 'a');
+  EXPECT_TRUE(is.putback('X'));
+  EXPECT_TRUE(is.putback('Y'));  // the store [Y X b c] is the get area now
+  char c;
+  for (const char expected : std::string("YXbc")) {
+    ASSERT_TRUE(is.get(c));
+    EXPECT_EQ(c, expected);
+  }
+  EXPECT_THROW(is.get(c), device_gone);  // reaches the caller unchanged
+  is.clear();
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(is.unget());  // back over Y X b c
+  EXPECT_TRUE(is.putback('Q'));
+  EXPECT_EQ(lines_of(is), (std::deque<std::string>{"QYXbcde"}));
+  EXPECT_EQ(buffer.calls, 4);  // the fourth, past the script, fails: end of input
 }
 
 TEST(ConsoleInputStream, SyncDiscardsWhatWasNotRead) {

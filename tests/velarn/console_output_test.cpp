@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdint>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@ using tovric::velarn::detail::console_output_buffer_base;
 using units = std::vector<wchar_t>;
 
 constexpr wchar_t fffd = 0xFFFD;
+
+struct device_gone : std::runtime_error {
+  device_gone() : std::runtime_error("device gone") {}
+};
 
 // A console device that records what it is given and can be told to fail.
 // It flushes in its own destructor, as a derived class must.
@@ -32,11 +37,13 @@ class recording_output : public console_output_buffer_base {
   std::vector<units> calls;  // every device call, failed ones included
   units delivered;           // the units of the calls that succeeded
   bool fail = false;
+  bool raise = false;  // the device throws device_gone
 
  protected:
   bool device_write(const wchar_t* p, std::uint64_t count, std::uint64_t& written) override {
     EXPECT_EQ(written, 0u);
     calls.emplace_back(p, p + count);
+    if (raise) throw device_gone();
     if (fail) return false;
     delivered.insert(delivered.end(), p, p + count);
     return true;
@@ -265,6 +272,28 @@ TEST(ConsoleOutputStream, DeviceFailureSetsBadbit) {
   os.clear();
   os << "!" << std::flush;
   EXPECT_EQ(buffer.delivered, units(L"lost?!", L"lost?!" + 6));
+}
+
+TEST(ConsoleOutputStream, DeviceExceptionKeepsPendingBytesForOneLaterDelivery) {
+  recording_output buffer;
+  std::ostream os(&buffer);
+  os.exceptions(std::ios_base::badbit);
+  os << "ab";
+  buffer.raise = true;
+  EXPECT_THROW(os.flush(), device_gone);  // reaches the caller unchanged
+  EXPECT_EQ(buffer.pending(), "ab");
+  os.clear();
+  os << std::string(1020, 'k') << "\xE2\x82";  // fills the buffer exactly
+  EXPECT_THROW(os << 'z', device_gone);        // this put finds it full
+  EXPECT_EQ(buffer.room(), 0);
+  buffer.raise = false;
+  os.clear();
+  os << "\xAC" << std::flush;
+  units expected{0x61, 0x62};
+  expected.insert(expected.end(), 1020, L'k');
+  expected.push_back(0x20AC);  // cut by the first chunk's end, completed later
+  EXPECT_EQ(buffer.delivered, expected);
+  EXPECT_EQ(buffer.pending(), "");
 }
 
 // A device that does not flush in its destructor, counting its calls in a

@@ -80,6 +80,11 @@ class auto_cpu_timer : public cpu_timer {
   // Stops and reports if still running; never throws, whatever the stream does.
   TOVRIC_TIMER_API ~auto_cpu_timer();
 
+  // Not copyable (nor movable): every timer reports once when destroyed, so
+  // a copy would print a second report of the same region.
+  auto_cpu_timer(const auto_cpu_timer&) = delete;
+  auto_cpu_timer& operator=(const auto_cpu_timer&) = delete;
+
   // Writes the elapsed times so far; does not stop the timer or flush the
   // stream. A failing insertion throws only if the stream's exception mask
   // says so.

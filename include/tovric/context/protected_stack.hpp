@@ -1,0 +1,177 @@
+// tovric::context::protected_stack: memory for the stack of one context,
+// with an inaccessible guard page below it, so that an overflow faults
+// instead of overwriting whatever lies below.
+#ifndef TOVRIC_CONTEXT_PROTECTED_STACK_HPP
+#define TOVRIC_CONTEXT_PROTECTED_STACK_HPP
+
+#include <sys/mman.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <system_error>
+#include <utility>
+
+#include "tovric/context/detail/stack_record.hpp"
+#include "tovric/context/stack_traits.hpp"
+
+#if defined(__has_include)
+#if __has_include(<valgrind/valgrind.h>)
+#include <valgrind/valgrind.h>
+#define TOVRIC_CONTEXT_DETAIL_VALGRIND 1
+#endif
+#endif
+#ifndef TOVRIC_CONTEXT_DETAIL_VALGRIND
+#define TOVRIC_CONTEXT_DETAIL_VALGRIND 0
+#endif
+
+namespace tovric::context {
+
+// Owns one context stack: size() bytes ending at top(), at least the size
+// asked for, with one page below them that can be neither read nor written. Pass top() and size()
+// to make_fcontext. Both come from one private anonymous mapping that the
+// destructor unmaps; the owner must not destroy the stack while a context on
+// it may still be resumed. Movable (the memory stays where it is; the
+// moved-from object owns nothing and has a null top() and size() 0), not
+// copyable.
+//
+// Under valgrind the stack is registered as a stack for its lifetime, when
+// <valgrind/valgrind.h> was found at build time; valgrind then follows
+// switches onto it and back without warnings. In builds with AddressSanitizer
+// or ThreadSanitizer a 64-byte record of the stack sits just above top(), for
+// the switch wrappers of switching.hpp.
+//
+// One guard page stops frames smaller than a page; a function with a larger
+// frame may step over it unless built with -fstack-clash-protection.
+class protected_stack {
+ public:
+  // Maps max(size, stack_traits::minimum_size()) bytes rounded up to whole
+  // pages, and the guard page. Throws std::system_error carrying the errno of
+  // the failed mmap or mprotect, in the generic category (ENOMEM for a size
+  // that cannot be mapped, and for one so large that rounding it up
+  // overflows); nothing stays mapped then. A system_error rather than
+  // bad_alloc, because the errno tells which limit was hit: memory, address
+  // space or the number of mappings (each stack takes two).
+  explicit protected_stack(std::size_t size = stack_traits::default_size());
+  ~protected_stack();
+
+  protected_stack(protected_stack&& other) noexcept;
+  protected_stack& operator=(protected_stack&& other) noexcept;
+  protected_stack(const protected_stack&) = delete;
+  protected_stack& operator=(const protected_stack&) = delete;
+
+  // The high end of the stack, a multiple of 16; the first byte past it is
+  // not part of the stack.
+  void* top() const noexcept { return top_; }
+  // Bytes of stack below top(): a whole number of pages in a plain build.
+  std::size_t size() const noexcept { return size_; }
+
+ private:
+  void release() noexcept;
+
+  void* mapping_ = nullptr;  // the guard page, then the stack
+  std::size_t mapping_length_ = 0;
+  void* top_ = nullptr;
+  std::size_t size_ = 0;
+  unsigned valgrind_id_ = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Implementation
+
+namespace detail {
+
+// Without exceptions (-fno-exceptions) the failure ends the process with a
+// message, as the standard library's own throws do then.
+[[noreturn]] inline void throw_mapping_error(int error, const char* call) {
+#if defined(__cpp_exceptions)
+  throw std::system_error(error, std::generic_category(),
+                          std::string("tovric::context::protected_stack: ") + call);
+#else
+  std::fprintf(stderr, "tovric::context::protected_stack: %s: %s\n", call, std::strerror(error));
+  std::abort();
+#endif
+}
+
+}  // namespace detail
+
+// One mapping, readable and writable, then the guard carved out of its low
+// end. The commit charge is taken once, for the whole mapping, so running
+// out of memory shows as mmap's ENOMEM here and not as a fault deep inside
+// some context later: hence no MAP_NORESERVE, which would also let a
+// heuristic overcommit accept any absurd size. MAP_STACK says what the memory
+// is for (and keeps transparent huge pages off it on recent kernels); no
+// MAP_GROWSDOWN: the stack has a fixed size and must fault at its guard, not
+// grow into it.
+inline protected_stack::protected_stack(std::size_t size) {
+  const std::size_t page = stack_traits::page_size();
+  const std::size_t wanted = size < stack_traits::minimum_size() ? stack_traits::minimum_size()
+                                                                  : size;
+  if (wanted > SIZE_MAX - detail::stack_record_slot - 2 * page) {
+    detail::throw_mapping_error(ENOMEM, "size too large");
+  }
+  const std::size_t usable = (wanted + detail::stack_record_slot + page - 1) / page * page;
+  const std::size_t length = usable + page;
+
+  void* mapping = ::mmap(nullptr, length, PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+  if (mapping == MAP_FAILED) detail::throw_mapping_error(errno, "mmap");
+  if (::mprotect(mapping, page, PROT_NONE) != 0) {
+    const int error = errno;
+    ::munmap(mapping, length);
+    detail::throw_mapping_error(error, "mprotect");
+  }
+
+  auto* bottom = static_cast<unsigned char*>(mapping) + page;
+  mapping_ = mapping;
+  mapping_length_ = length;
+  size_ = usable - detail::stack_record_slot;
+  top_ = bottom + size_;
+#if TOVRIC_CONTEXT_DETAIL_VALGRIND
+  valgrind_id_ = VALGRIND_STACK_REGISTER(bottom, bottom + size_ - 1);
+#endif
+#if TOVRIC_CONTEXT_DETAIL_ANNOUNCE
+  detail::open_stack_record(top_, bottom, size_);
+#endif
+}
+
+inline protected_stack::~protected_stack() { release(); }
+
+inline protected_stack::protected_stack(protected_stack&& other) noexcept
+    : mapping_(std::exchange(other.mapping_, nullptr)),
+      mapping_length_(std::exchange(other.mapping_length_, 0)),
+      top_(std::exchange(other.top_, nullptr)),
+      size_(std::exchange(other.size_, 0)),
+      valgrind_id_(std::exchange(other.valgrind_id_, 0)) {}
+
+inline protected_stack& protected_stack::operator=(protected_stack&& other) noexcept {
+  if (this != &other) {
+    release();
+    mapping_ = std::exchange(other.mapping_, nullptr);
+    mapping_length_ = std::exchange(other.mapping_length_, 0);
+    top_ = std::exchange(other.top_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    valgrind_id_ = std::exchange(other.valgrind_id_, 0);
+  }
+  return *this;
+}
+
+inline void protected_stack::release() noexcept {
+  if (mapping_ == nullptr) return;
+#if TOVRIC_CONTEXT_DETAIL_VALGRIND
+  VALGRIND_STACK_DEREGISTER(valgrind_id_);
+#endif
+#if TOVRIC_CONTEXT_DETAIL_ANNOUNCE
+  detail::close_stack_record(top_);
+#endif
+  ::munmap(mapping_, mapping_length_);
+  mapping_ = nullptr;
+}
+
+}  // namespace tovric::context
+
+#endif

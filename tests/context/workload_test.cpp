@@ -1,0 +1,268 @@
+// Two programs of the kind users write on contexts, checked against results
+// computed without contexts: generators that parse numbers (a word that is
+// no number throws on the generator's stack) and are stopped early by an
+// exception thrown into them, and a round-robin scheduler whose tasks move
+// to another thread on every step and throw and catch on their own stacks.
+// These are the programs run under AddressSanitizer, ThreadSanitizer and
+// valgrind: no report and no warning is allowed there.
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "switching.hpp"
+
+using namespace context_test;
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Generators
+
+// What a consumer throws into a generator to stop it: where to go back to.
+struct stop_request {
+  fcontext_handle consumer;
+};
+
+fcontext_transfer throw_stop(fcontext_transfer t) { throw stop_request{t.from}; }
+
+// Yields the numbers among the words of a text, parsed on its own context by
+// std::stoi; a word that is not wholly a number in range is counted instead.
+class number_generator {
+ public:
+  explicit number_generator(std::string text)
+      : text_(std::move(text)), stack_(32 * 1024), context_(stack_.make(&body)) {}
+
+  // The next number, or nothing once the text is used up.
+  std::optional<int> next() {
+    const fcontext_transfer t = jump(context_, this);
+    context_ = t.from;
+    if (t.payload == nullptr) return std::nullopt;
+    return *static_cast<const int*>(t.payload);
+  }
+
+  // Ends the generator early: its pending switch throws stop_request.
+  void stop() { context_ = ontop(context_, this, &throw_stop).from; }
+
+  int rejected() const { return rejected_; }
+
+ private:
+  static void body(fcontext_transfer t) {
+    entered(t);
+    auto* self = static_cast<number_generator*>(t.payload);
+    try {
+      std::istringstream words(self->text_);
+      for (std::string word; words >> word;) {
+        int value = 0;
+        try {
+          std::size_t used = 0;
+          value = std::stoi(word, &used);
+          if (used != word.size()) throw std::invalid_argument(word);
+        } catch (const std::logic_error&) {  // invalid_argument, out_of_range
+          ++self->rejected_;
+          continue;
+        }
+        t = jump(t.from, &value);
+      }
+    } catch (const stop_request& stop) {
+      t.from = stop.consumer;
+    }
+    switch_away_for_good(t.from, nullptr);
+  }
+
+  std::string text_;
+  int rejected_ = 0;
+  test_stack stack_;
+  fcontext_handle context_;
+};
+
+// Words of every kind: numbers, signs alone, trailing junk, out of range.
+std::string text_for(int seed) {
+  static const char* const odd_words[] = {"-", "x1", "12ab", "99999999999", "--3", "7.5"};
+  std::uint32_t state = 2463534242u + static_cast<std::uint32_t>(seed);
+  auto random = [&state] {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    return state;
+  };
+  std::string text;
+  const int words = 5 + static_cast<int>(random() % 20);
+  for (int i = 0; i < words; ++i) {
+    const std::uint32_t r = random();
+    if (r % 4 == 0) {
+      text += odd_words[r / 4 % 6];
+    } else {
+      text += std::to_string(static_cast<int>(r % 200001) - 100000);
+    }
+    text += ' ';
+  }
+  return text;
+}
+
+// The same parse without contexts or exceptions.
+struct parsed {
+  std::vector<int> numbers;
+  int rejected = 0;
+};
+
+parsed parse_directly(const std::string& text) {
+  parsed out;
+  std::istringstream words(text);
+  for (std::string word; words >> word;) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
+    if (error == std::errc() && end == word.data() + word.size()) {
+      out.numbers.push_back(value);
+    } else {
+      ++out.rejected;
+    }
+  }
+  return out;
+}
+
+TEST(Workload, InterleavedGeneratorsYieldWhatADirectParseFindsAndStopWhenAsked) {
+  constexpr int generators = 200;
+  constexpr std::size_t taken_before_stop = 3;
+  std::vector<std::unique_ptr<number_generator>> running;
+  std::vector<std::vector<int>> yielded(generators);
+  std::vector<bool> ended(generators, false);
+  for (int i = 0; i < generators; ++i) running.push_back(std::make_unique<number_generator>(text_for(i)));
+
+  // One number from each live generator per round; every fourth is stopped
+  // after a few.
+  for (int live = generators; live > 0;) {
+    for (int i = 0; i < generators; ++i) {
+      if (ended[i]) continue;
+      if (i % 4 == 0 && yielded[i].size() == taken_before_stop) {
+        running[i]->stop();
+        ended[i] = true;
+        --live;
+      } else if (const std::optional<int> n = running[i]->next()) {
+        yielded[i].push_back(*n);
+      } else {
+        ended[i] = true;
+        --live;
+      }
+    }
+  }
+
+  int stopped_early = 0;
+  for (int i = 0; i < generators; ++i) {
+    SCOPED_TRACE(text_for(i));
+    const parsed expected = parse_directly(text_for(i));
+    if (i % 4 == 0 && expected.numbers.size() >= taken_before_stop) {
+      ++stopped_early;
+      EXPECT_EQ(yielded[i], std::vector<int>(expected.numbers.begin(),
+                                             expected.numbers.begin() + taken_before_stop));
+    } else {
+      EXPECT_EQ(yielded[i], expected.numbers);
+      EXPECT_EQ(running[i]->rejected(), expected.rejected);
+    }
+  }
+  EXPECT_GT(stopped_early, generators / 8);
+}
+
+// ---------------------------------------------------------------------------
+// Round-robin scheduler
+
+constexpr int tasks = 300;
+constexpr int steps = 12;
+
+thread_local int worker_index = -1;
+// Through a volatile pointer: a task must see the worker it runs on now, not
+// the address of the thread-local computed before its last switch.
+int own_worker_index() { return worker_index; }
+int (*volatile const current_worker)() = &own_worker_index;
+
+struct carried {
+  long value;
+};
+
+// Throws from `depth` frames down; caught where the descent began.
+void descend(int depth, long value) {
+  if (depth == 0) throw carried{value};
+  descend(depth - 1, value + depth);
+}
+
+long value_of_step(int task, int step) {
+  try {
+    descend((task + step) % 6 + 1, long{task} * 1000 + step);
+  } catch (const carried& c) {
+    return c.value;
+  }
+  return -1;
+}
+
+long expected_value_of_step(int task, int step) {
+  const int depth = (task + step) % 6 + 1;
+  return long{task} * 1000 + step + depth * (depth + 1) / 2;
+}
+
+struct task {
+  int id = 0;
+  test_stack stack{32 * 1024};
+  fcontext_handle context = nullptr;
+  long total = 0;
+  unsigned workers_seen = 0;  // bit i: ran on worker i
+  bool finished = false;
+};
+
+void task_body(fcontext_transfer t) {
+  entered(t);
+  auto* self = static_cast<task*>(t.payload);
+  for (int step = 0; step < steps; ++step) {
+    self->total += value_of_step(self->id, step);
+    self->workers_seen |= 1u << current_worker();
+    t = jump(t.from, nullptr);  // yield to the scheduler
+  }
+  self->finished = true;
+  switch_away_for_good(t.from, nullptr);
+}
+
+TEST(Workload, RoundRobinTasksMovingBetweenThreadsComputeWhatASequentialLoopComputes) {
+  std::vector<std::unique_ptr<task>> all;
+  for (int i = 0; i < tasks; ++i) {
+    all.push_back(std::make_unique<task>());
+    all.back()->id = i;
+    all.back()->context = all.back()->stack.make(&task_body);
+  }
+  // Round r: worker w resumes the tasks i with (i + r) % 2 == w, so every
+  // task goes on on the other worker's thread in the next round.
+  for (int round = 0; round <= steps; ++round) {
+    std::vector<std::thread> workers;
+    for (int w = 0; w < 2; ++w) {
+      workers.emplace_back([&all, round, w] {
+        worker_index = w;
+        for (int i = (w + round) % 2; i < tasks; i += 2) {
+          task& k = *all[i];
+          k.context = jump(k.context, &k).from;
+        }
+      });
+    }
+    for (std::thread& w : workers) w.join();
+  }
+
+  int wrong_totals = 0;
+  int unfinished = 0;
+  int stayed_on_one_thread = 0;
+  for (const auto& k : all) {
+    long expected = 0;
+    for (int step = 0; step < steps; ++step) expected += expected_value_of_step(k->id, step);
+    wrong_totals += k->total != expected;
+    unfinished += !k->finished;
+    stayed_on_one_thread += k->workers_seen != 3u;
+  }
+  EXPECT_EQ(wrong_totals, 0);
+  EXPECT_EQ(unfinished, 0);
+  EXPECT_EQ(stayed_on_one_thread, 0);
+}
+
+}  // namespace
