@@ -65,7 +65,8 @@ TEST(ConsoleOutputDecoding, AsciiBytesBecomeTheirOwnUnits) {
   EXPECT_EQ(write_bytes("abc", out), 3);
   EXPECT_EQ(out, (units{0x61, 0x62, 0x63}));
   EXPECT_EQ(write_bytes("0123456789abcdefghij", out), 20);  // the eight-byte path
-  EXPECT_EQ(out, units(L"0123456789abcdefghij", L"0123456789abcdefghij" + 20));
+  const std::wstring digits_letters = L"0123456789abcdefghij";
+  EXPECT_EQ(out, units(digits_letters.begin(), digits_letters.end()));
 }
 
 TEST(ConsoleOutputDecoding, WellFormedSequencesBecomeOneUnitEach) {
@@ -271,7 +272,8 @@ TEST(ConsoleOutputStream, DeviceFailureSetsBadbit) {
   buffer.fail = false;
   os.clear();
   os << "!" << std::flush;
-  EXPECT_EQ(buffer.delivered, units(L"lost?!", L"lost?!" + 6));
+  const std::wstring text = L"lost?!";
+  EXPECT_EQ(buffer.delivered, units(text.begin(), text.end()));
 }
 
 TEST(ConsoleOutputStream, DeviceExceptionKeepsPendingBytesForOneLaterDelivery) {
