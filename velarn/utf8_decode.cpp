@@ -134,10 +134,14 @@ TOVRIC_VELARN_INLINE int check_block(const byte_classes& c, int limit, std::uint
   const std::uint64_t in = (std::uint64_t{1} << limit) - 1;
   const std::uint64_t expected = c.lead << 1 | c.lead3 << 2 | c.lead4 << 3;
   if (((c.cont ^ expected) & in) != 0) return 0;
-  std::uint64_t s = ~c.cont & in;
-  int consumed = limit;
-  // Continuation bytes expected past the limit: the last sequence is cut.
-  if ((expected & ~in) != 0) consumed = 63 - __builtin_clzll(s);
+  // Bit 0 is set: a continuation byte there would have been unexpected.
+  const std::uint64_t s = ~c.cont & in;
+  // Continuation bytes expected past the limit: the last sequence is cut
+  // and the block ends at its lead. Chosen without a branch, which text of
+  // mixed lengths would mispredict half of the time.
+  const int last = 63 - __builtin_clzll(s);
+  const int cut = -static_cast<int>((expected & ~in) != 0);
+  const int consumed = limit + ((last - limit) & cut);
   starts = s & ((std::uint64_t{1} << consumed) - 1);
   return consumed;
 }
