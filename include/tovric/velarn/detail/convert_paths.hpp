@@ -103,6 +103,10 @@ Byte* convert_buffer_sse2(Byte* buffer, std::size_t size, const Unit* begin, con
     out += n;
     room -= n;
   }
+  if (in == end) {
+    *out = 0;
+    return buffer;
+  }
   return convert_units_scalar(buffer, reinterpret_cast<Byte*>(out), room, in, end);
 }
 
@@ -127,6 +131,10 @@ TOVRIC_VELARN_AVX2 Byte* convert_buffer_avx2(Byte* buffer, std::size_t size, con
     std::memcpy(out, scratch, n);
     out += n;
     room -= n;
+  }
+  if (in == end) {
+    *out = 0;
+    return buffer;
   }
   // The rest is baseline code: clear the upper halves first.
   _mm256_zeroupper();
