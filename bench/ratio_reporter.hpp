@@ -1,68 +1,111 @@
-// A console reporter that also prints, after the run, how each benchmark's
-// CPU time per iteration compares with a named baseline of the same run.
+// The benchmarks' one reporter: Google Benchmark's console table, then
+// ratios between benchmarks of the same run.
+//
+// Each benchmark stands for the best (smallest) real time per iteration of
+// its repetitions: on a shared machine other work only ever adds time, so the
+// best round is the one least disturbed. Rates (counters such as
+// bytes_per_second) are those of that best round. Run the candidates
+// interleaved (--benchmark_enable_random_interleaving=true) with enough
+// repetitions, and whole runs more than once, to see the spread.
 #ifndef TOVRIC_BENCH_RATIO_REPORTER_HPP
 #define TOVRIC_BENCH_RATIO_REPORTER_HPP
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <functional>
 #include <map>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace tovric_bench {
 
+// The best round of every benchmark that ran, in the order they first ran.
+struct best_rounds {
+  struct round {
+    double nanoseconds;                    // real time per iteration
+    std::map<std::string, double> counters;
+  };
+  std::vector<std::string> order;
+  std::map<std::string, round> by_name;
+
+  const round* find(const std::string& name) const {
+    const auto it = by_name.find(name);
+    return it == by_name.end() ? nullptr : &it->second;
+  }
+  // time(name) / time(baseline), or 0 when either did not run.
+  double ratio(const std::string& name, const std::string& baseline) const {
+    const round* a = find(name);
+    const round* b = find(baseline);
+    return a == nullptr || b == nullptr || b->nanoseconds <= 0 ? 0 : a->nanoseconds / b->nanoseconds;
+  }
+};
+
 class ratio_reporter : public benchmark::ConsoleReporter {
  public:
-  // Each pair is (benchmark, baseline): the ratio printed is
-  // time(benchmark) / time(baseline); below 1 means the benchmark is faster.
-  explicit ratio_reporter(std::vector<std::pair<std::string, std::string>> pairs)
-      : pairs_(std::move(pairs)) {}
+  // `print` is called once after the run with the best rounds.
+  // Colours only on a terminal.
+  explicit ratio_reporter(std::function<void(const best_rounds&)> print)
+      : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular),
+        print_(std::move(print)) {}
 
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
-    // With repetitions the median stands for the benchmark; otherwise its
-    // single run does.
     for (const Run& run : runs) {
-      if (run.error_occurred) continue;
-      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
+      const double ns = run.GetAdjustedRealTime() *
+                        benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
+                        benchmark::GetTimeUnitMultiplier(run.time_unit);
       const std::string name = run.run_name.str();
-      if (median || (run.run_type == Run::RT_Iteration && !medians_.count(name))) {
-        times_[name] = run.GetAdjustedCPUTime();
-        if (median) medians_.insert(name);
+      const auto it = best_.by_name.find(name);
+      if (it == best_.by_name.end()) best_.order.push_back(name);
+      if (it == best_.by_name.end() || ns < it->second.nanoseconds) {
+        best_rounds::round& r = best_.by_name[name];
+        r.nanoseconds = ns;
+        r.counters.clear();
+        for (const auto& [counter, value] : run.counters) r.counters[counter] = value;
       }
     }
   }
 
   void Finalize() override {
     ConsoleReporter::Finalize();
-    std::printf("\nratios (CPU time per iteration):\n");
-    for (const auto& [name, baseline] : pairs_) {
-      const auto a = times_.find(name);
-      const auto b = times_.find(baseline);
-      if (a == times_.end() || b == times_.end() || b->second == 0) continue;
-      std::printf("  %-40s / %-40s = %.3f\n", name.c_str(), baseline.c_str(),
-                  a->second / b->second);
-    }
+    print_(best_);
   }
 
  private:
-  std::vector<std::pair<std::string, std::string>> pairs_;
-  std::map<std::string, double> times_;
-  std::set<std::string> medians_;
+  std::function<void(const best_rounds&)> print_;
+  best_rounds best_;
 };
 
-// Runs the registered benchmarks with the ratio reporter.
-inline int run_with_ratios(int argc, char** argv,
-                           std::vector<std::pair<std::string, std::string>> pairs) {
+// Prints time(benchmark) / time(baseline) for each pair; below 1 means the
+// benchmark is faster.
+inline void print_ratios(const best_rounds& best,
+                         const std::vector<std::pair<std::string, std::string>>& pairs) {
+  std::printf("\nratios of the best rounds' real time per iteration:\n");
+  for (const auto& [name, baseline] : pairs) {
+    const double r = best.ratio(name, baseline);
+    if (r > 0) std::printf("  %-40s / %-40s = %.3f\n", name.c_str(), baseline.c_str(), r);
+  }
+}
+
+// Runs the registered benchmarks and then `print`.
+inline int run_with_ratios(int argc, char** argv, std::function<void(const best_rounds&)> print) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  ratio_reporter reporter(std::move(pairs));
+  ratio_reporter reporter(std::move(print));
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;
+}
+
+// Runs the registered benchmarks and prints the ratios of `pairs`.
+inline int run_with_ratios(int argc, char** argv,
+                           std::vector<std::pair<std::string, std::string>> pairs) {
+  return run_with_ratios(argc, argv,
+                         [pairs = std::move(pairs)](const best_rounds& best) { print_ratios(best, pairs); });
 }
 
 }  // namespace tovric_bench

@@ -1,13 +1,23 @@
-# tovric_library(<target> SOURCES ... ) declares one of the family's shared
-# libraries: versioned SONAME, hidden visibility, warnings, public headers.
+# tovric_library(<target> EXPORT_NAME <name> SOURCES ...) declares one of the
+# family's libraries: shared with a versioned SONAME (or a static archive
+# under BUILD_SHARED_LIBS=OFF), hidden visibility, position-independent code,
+# C++17 for itself and its users, warnings, public headers.
 function(tovric_library target)
   cmake_parse_arguments(ARG "" "EXPORT_NAME" "SOURCES" ${ARGN})
-  add_library(${target} SHARED ${ARG_SOURCES})
+  add_library(${target} ${ARG_SOURCES})
   add_library(tovric::${ARG_EXPORT_NAME} ALIAS ${target})
   set_target_properties(${target} PROPERTIES
     VERSION ${PROJECT_VERSION}
     SOVERSION ${PROJECT_VERSION_MAJOR}
     EXPORT_NAME ${ARG_EXPORT_NAME}
+    CXX_STANDARD 17
+    CXX_STANDARD_REQUIRED ON
+    CXX_EXTENSIONS OFF
+    CXX_VISIBILITY_PRESET hidden
+    C_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON
+    # Static archives too, so that they can go into a user's shared library.
+    POSITION_INDEPENDENT_CODE ON
     # The libraries find their siblings (the timer needs chrono) beside them,
     # by $ORIGIN, in the build tree as once installed: they are all built
     # into one directory, and the search path is final at build time. Had it
@@ -16,15 +26,20 @@ function(tovric_library target)
     LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/lib
     BUILD_WITH_INSTALL_RPATH ON
     INSTALL_RPATH "$ORIGIN")
+  # The public headers need C++17: users get it with the targets.
+  target_compile_features(${target} PUBLIC cxx_std_17)
   target_include_directories(${target} PUBLIC
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-  target_link_libraries(${target} PRIVATE tovric_warnings)
-  target_link_options(${target} PRIVATE -Wl,-z,noexecstack)
-  if(NOT TOVRIC_SANITIZE)
-    # Sanitizer runtimes are resolved by the executable, so only a plain build
-    # can insist that the library resolves every symbol it uses.
-    target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  target_link_libraries(${target} PRIVATE $<BUILD_INTERFACE:tovric_warnings>)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "SHARED_LIBRARY")
+    target_link_options(${target} PRIVATE -Wl,-z,noexecstack)
+    if(NOT TOVRIC_SANITIZE)
+      # Sanitizer runtimes are resolved by the executable, so only a plain
+      # build can insist that the library resolves every symbol it uses.
+      target_link_options(${target} PRIVATE -Wl,--no-undefined)
+    endif()
   endif()
   set_property(GLOBAL APPEND PROPERTY TOVRIC_LIBRARIES ${target})
 endfunction()

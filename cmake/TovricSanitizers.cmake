@@ -1,16 +1,17 @@
-# Applies TOVRIC_SANITIZE to every target built after this point.
+# tovric_sanitizers: the compile and link options of TOVRIC_SANITIZE, for
+# every target that the project builds (through tovric_warnings, which each
+# of them links). Empty when no sanitizer is asked for.
+add_library(tovric_sanitizers INTERFACE)
 if(TOVRIC_SANITIZE)
   set(_tovric_san "")
   foreach(s IN LISTS TOVRIC_SANITIZE)
     list(APPEND _tovric_san "-fsanitize=${s}")
   endforeach()
-  list(JOIN _tovric_san " " _tovric_san)
-  string(APPEND CMAKE_C_FLAGS " ${_tovric_san} -fno-omit-frame-pointer")
-  string(APPEND CMAKE_CXX_FLAGS " ${_tovric_san} -fno-omit-frame-pointer")
+  target_compile_options(tovric_sanitizers INTERFACE
+    $<$<COMPILE_LANGUAGE:C,CXX>:${_tovric_san};-fno-omit-frame-pointer>)
   if("undefined" IN_LIST TOVRIC_SANITIZE)
-    string(APPEND CMAKE_C_FLAGS " -fno-sanitize-recover=undefined")
-    string(APPEND CMAKE_CXX_FLAGS " -fno-sanitize-recover=undefined")
+    target_compile_options(tovric_sanitizers INTERFACE
+      $<$<COMPILE_LANGUAGE:C,CXX>:-fno-sanitize-recover=undefined>)
   endif()
-  string(APPEND CMAKE_EXE_LINKER_FLAGS " ${_tovric_san}")
-  string(APPEND CMAKE_SHARED_LINKER_FLAGS " ${_tovric_san}")
+  target_link_options(tovric_sanitizers INTERFACE ${_tovric_san})
 endif()

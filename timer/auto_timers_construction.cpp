@@ -14,13 +14,13 @@ const std::string default_fmt(detail::default_format_text);
 
 }  // namespace
 
-auto_cpu_timer::auto_cpu_timer(short places)
-    : places(places), output(&std::cout), format_string(default_fmt) {
+auto_cpu_timer::auto_cpu_timer(short requested_places)
+    : places(requested_places), output(&std::cout), format_string(default_fmt) {
   start();
 }
 
-auto_cpu_timer::auto_cpu_timer(short places, const std::string& fmt)
-    : places(places), output(&std::cout), format_string(fmt) {
+auto_cpu_timer::auto_cpu_timer(short requested_places, const std::string& fmt)
+    : places(requested_places), output(&std::cout), format_string(fmt) {
   start();
 }
 

@@ -158,8 +158,8 @@ std::string format(const cpu_times& times, short places) {
   return format(times, places, default_fmt);
 }
 
-auto_cpu_timer::auto_cpu_timer(std::ostream& os, short places)
-    : places(places), output(&os), format_string(default_fmt) {
+auto_cpu_timer::auto_cpu_timer(std::ostream& os, short requested_places)
+    : places(requested_places), output(&os), format_string(default_fmt) {
   start();
 }
 

@@ -15,12 +15,11 @@
 #include <coroutine>
 #include <cstdio>
 #include <exception>
-#include <map>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "ratio_reporter.hpp"
 #include "tovric/context/fcontext.hpp"
 #include "tovric/context/protected_stack.hpp"
 #include "tovric/context/stack_traits.hpp"
@@ -185,62 +184,21 @@ void futex_thread_ping_pong(benchmark::State& state) {
 }
 BENCHMARK(futex_thread_ping_pong)->UseRealTime();
 
-// The console table, then every benchmark's time as a ratio to the
-// jump_fcontext round trip.
-class ratio_reporter : public benchmark::ConsoleReporter {
- public:
-  // Colours only on a terminal.
-  ratio_reporter() : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
-
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    // With repetitions the median stands for the benchmark; otherwise its
-    // single run does.
-    for (const Run& run : runs) {
-      if (run.error_occurred) continue;
-      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      const std::string name = run.run_name.str();
-      if (median || (run.run_type == Run::RT_Iteration && !medians.count(name))) {
-        if (!nanoseconds.count(name)) order.push_back(name);
-        nanoseconds[name] = run.GetAdjustedRealTime() *
-                            benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
-                            benchmark::GetTimeUnitMultiplier(run.time_unit);
-        if (median) medians.insert(name);
-      }
-    }
+// Every round trip relative to jump_fcontext's, and each wrapper relative to
+// its bare routine.
+void print_ratios(const tovric_bench::best_rounds& best) {
+  const auto* base = best.find("jump_fcontext_round_trip");
+  if (base == nullptr) return;
+  std::printf("\nper round trip, relative to jump_fcontext_round_trip (%.2f ns):\n",
+              base->nanoseconds);
+  for (const std::string& name : best.order) {
+    std::printf("  %-34s %10.2f ns  %8.2fx\n", name.c_str(), best.find(name)->nanoseconds,
+                best.ratio(name, "jump_fcontext_round_trip"));
   }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    const auto base = nanoseconds.find("jump_fcontext_round_trip");
-    if (base == nanoseconds.end() || base->second <= 0) return;
-    std::printf("\nper round trip, relative to jump_fcontext_round_trip (%.2f ns):\n",
-                base->second);
-    for (const std::string& name : order) {
-      std::printf("  %-34s %10.2f ns  %8.2fx\n", name.c_str(), nanoseconds[name],
-                  nanoseconds[name] / base->second);
-    }
-    std::printf("\nwrapper relative to the bare routine:\n");
-    for (const char* routine : {"jump", "ontop"}) {
-      const auto wrapper = nanoseconds.find(std::string(routine) + "_wrapper_round_trip");
-      const auto bare = nanoseconds.find(std::string(routine) + "_fcontext_round_trip");
-      if (wrapper == nanoseconds.end() || bare == nanoseconds.end() || bare->second <= 0) continue;
-      std::printf("  %-34s %8.3fx\n", wrapper->first.c_str(), wrapper->second / bare->second);
-    }
-  }
-
- private:
-  std::vector<std::string> order;
-  std::map<std::string, double> nanoseconds;
-  std::set<std::string> medians;
-};
+  tovric_bench::print_ratios(best, {{"jump_wrapper_round_trip", "jump_fcontext_round_trip"},
+                                    {"ontop_wrapper_round_trip", "ontop_fcontext_round_trip"}});
+}
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  ratio_reporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return tovric_bench::run_with_ratios(argc, argv, &print_ratios); }

@@ -11,6 +11,7 @@
 #include <new>
 #include <system_error>
 
+#include "ratio_reporter.hpp"
 #include "tovric/system/error_code.hpp"
 
 namespace {
@@ -176,4 +177,13 @@ BENCHMARK(counterpart_adapter_tovric);
 BENCHMARK(counterpart_generic_tovric);
 BENCHMARK(counterpart_std);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  return tovric_bench::run_with_ratios(
+      argc, argv,
+      {{"identity_tovric", "identity_std"},
+       {"condition_equality_tovric", "condition_equality_std"},
+       {"code_against_value_tovric", "code_against_value_std"},
+       {"std_code_against_condition_adapter", "std_code_against_condition_std"},
+       {"counterpart_adapter_tovric", "counterpart_std"},
+       {"counterpart_generic_tovric", "counterpart_std"}});
+}

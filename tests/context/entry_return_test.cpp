@@ -1,47 +1,32 @@
 #include <gtest/gtest.h>
 #include <sys/mman.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "child_process.hpp"
 #include "switching.hpp"
 
 using namespace context_test;
 
 namespace {
 
-int output_fd = -1;
-
 void report_exit_handler() {
   static const char text[] = "[atexit]";
-  static_cast<void>(::write(output_fd, text, sizeof text - 1));
+  static_cast<void>(::write(STDOUT_FILENO, text, sizeof text - 1));
 }
 
 void returning_entry(fcontext_transfer t) { entered(t); }
 
 enum class child_end { entry_returns, calls_exit };
 
-struct child_result {
-  bool exited = false;
-  int status = -1;
-  std::string output;
-};
-
-// Forks a child whose stdout is a pipe, fully buffered and holding unflushed
-// text, with an exit handler that writes to the pipe; the child then ends as
-// `how` says. Returns how it ended and everything that reached the pipe.
-child_result run_child(child_end how) {
-  int fds[2];
-  if (::pipe(fds) != 0) return {};
-  std::fflush(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::close(fds[0]);
-    ::dup2(fds[1], STDOUT_FILENO);
-    output_fd = fds[1];
+// A child whose stdout (the pipe) is fully buffered and holds unflushed text,
+// with an exit handler that writes to it; the child then ends as `how` says.
+// Returns how it ended and everything that reached the pipe.
+test_support::child_result run_child(child_end how) {
+  return test_support::run_in_child([how] {
     static char buffer[4096];
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     std::atexit(&report_exit_handler);
@@ -50,24 +35,13 @@ child_result run_child(child_end how) {
     static test_stack stack(64 * 1024);
     jump(stack.make(&returning_entry), nullptr);
     ::_exit(3);  // the entry function's return did not end the process
-  }
-  ::close(fds[1]);
-  child_result result;
-  char chunk[256];
-  for (ssize_t n; (n = ::read(fds[0], chunk, sizeof chunk)) > 0;) result.output.append(chunk, n);
-  ::close(fds[0]);
-  int status = 0;
-  if (::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
-    result.exited = true;
-    result.status = WEXITSTATUS(status);
-  }
-  return result;
+  });
 }
 
 }  // namespace
 
 TEST(EntryFunctionReturn, EndsTheProcessWithStatusZeroWithoutExitHandlersOrFlush) {
-  const child_result r = run_child(child_end::entry_returns);
+  const test_support::child_result r = run_child(child_end::entry_returns);
   EXPECT_TRUE(r.exited);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.output, "");
@@ -76,7 +50,7 @@ TEST(EntryFunctionReturn, EndsTheProcessWithStatusZeroWithoutExitHandlersOrFlush
 // The same child ending through exit() shows that the harness sees both the
 // exit handler and the buffered text when they do happen.
 TEST(EntryFunctionReturn, HarnessSeesHandlersAndFlushOfAnOrdinaryExit) {
-  const child_result r = run_child(child_end::calls_exit);
+  const test_support::child_result r = run_child(child_end::calls_exit);
   EXPECT_TRUE(r.exited);
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.output.find("[atexit]"), std::string::npos);
@@ -123,8 +97,8 @@ TEST_P(EntryFunctionReturnOnATinyStack, EndsTheProcessWithStatusZero) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BindingMode, EntryFunctionReturnOnATinyStack, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return info.param ? "BindNow" : "Lazy";
+                         [](const ::testing::TestParamInfo<bool>& binding) {
+                           return binding.param ? "BindNow" : "Lazy";
                          });
 
 }  // namespace

@@ -5,12 +5,13 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <latch>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "command_output.hpp"
 
 using tovric::context::stack_traits;
 
@@ -27,11 +28,10 @@ struct answers {
 // returns one record per "report" it carried out.
 std::vector<answers> probe(const std::string& args) {
   const std::string command = std::string(TOVRIC_STACK_TRAITS_PROBE) + " " + args;
+  const test_support::command_result r = test_support::run_command(command);
+  EXPECT_EQ(r.status, 0) << command;
   std::vector<answers> out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char line[256];
-  while (std::fgets(line, sizeof line, pipe) != nullptr) {
+  for (const std::string& line : r.lines) {
     std::istringstream in(line);
     answers a;
     if (in >> a.unbounded >> a.maximum >> a.page >> a.default_size >> a.minimum) {
@@ -40,7 +40,6 @@ std::vector<answers> probe(const std::string& args) {
       ADD_FAILURE() << "probe said: " << line;
     }
   }
-  EXPECT_EQ(::pclose(pipe), 0) << command;
   return out;
 }
 

@@ -52,9 +52,8 @@ void operator delete(void* block, std::size_t) noexcept { operator delete(block)
 namespace {
 
 using namespace tovric::system;
+using test_categories::counterpart;
 using test_categories::plain_category;
-
-const std::error_category& counterpart(const error_category& category) { return category; }
 
 // Allocations minus deallocations while `work` runs.
 template <class Work>

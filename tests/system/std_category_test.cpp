@@ -11,11 +11,10 @@
 namespace {
 
 using namespace tovric::system;
+using test_categories::counterpart;
 using test_categories::generic_mapping_category;
 using test_categories::plain_category;
 using test_categories::throwing_category;
-
-const std::error_category& counterpart(const error_category& category) { return category; }
 
 const detail::std_category& adapter_of(const error_category& category) {
   const auto* adapter = dynamic_cast<const detail::std_category*>(&counterpart(category));

@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -12,6 +10,7 @@
 #include <thread>
 #include <type_traits>
 
+#include "child_process.hpp"
 #include "tovric/timer/timer.hpp"
 
 namespace {
@@ -33,27 +32,8 @@ class failing_buffer : public std::streambuf {
   int_type overflow(int_type) override { return traits_type::eof(); }
 };
 
-// Reads what a child process writes on its standard output until it exits.
-std::string capture_child_stdout(void (*body)()) {
-  int fds[2];
-  if (pipe(fds) != 0) return "pipe failed";
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-    dup2(fds[1], STDOUT_FILENO);
-    body();
-    std::cout.flush();
-    _exit(0);
-  }
-  close(fds[1]);
-  std::string out;
-  char chunk[256];
-  for (ssize_t n; (n = read(fds[0], chunk, sizeof chunk)) > 0;) out.append(chunk, n);
-  close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return out;
-}
+// What a child process that runs `body` writes on its standard output.
+std::string capture_child_stdout(void (*body)()) { return test_support::run_in_child(body).output; }
 
 }  // namespace
 

@@ -22,6 +22,17 @@ int tick_rate_queries();
 // The real tick rate, asked without counting.
 long real_ticks_per_second();
 
+// A times() reading of the given tick counts.
+inline tms ticks(clock_t user, clock_t system, clock_t children_user = 0,
+                 clock_t children_system = 0) {
+  tms t{};
+  t.tms_utime = user;
+  t.tms_stime = system;
+  t.tms_cutime = children_user;
+  t.tms_cstime = children_system;
+  return t;
+}
+
 }  // namespace clock_interposer
 
 #endif

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tovric/velarn/console_buffer.hpp"
@@ -15,6 +16,9 @@ using tovric::velarn::detail::console_output_buffer_base;
 using units = std::vector<wchar_t>;
 
 constexpr wchar_t fffd = 0xFFFD;
+
+// The units of a wide literal, without its terminator.
+units units_of(std::wstring_view text) { return units(text.begin(), text.end()); }
 
 struct device_gone : std::runtime_error {
   device_gone() : std::runtime_error("device gone") {}
@@ -65,8 +69,7 @@ TEST(ConsoleOutputDecoding, AsciiBytesBecomeTheirOwnUnits) {
   EXPECT_EQ(write_bytes("abc", out), 3);
   EXPECT_EQ(out, (units{0x61, 0x62, 0x63}));
   EXPECT_EQ(write_bytes("0123456789abcdefghij", out), 20);  // the eight-byte path
-  const std::wstring digits_letters = L"0123456789abcdefghij";
-  EXPECT_EQ(out, units(digits_letters.begin(), digits_letters.end()));
+  EXPECT_EQ(out, units_of(L"0123456789abcdefghij"));
 }
 
 TEST(ConsoleOutputDecoding, WellFormedSequencesBecomeOneUnitEach) {
@@ -272,8 +275,7 @@ TEST(ConsoleOutputStream, DeviceFailureSetsBadbit) {
   buffer.fail = false;
   os.clear();
   os << "!" << std::flush;
-  const std::wstring text = L"lost?!";
-  EXPECT_EQ(buffer.delivered, units(text.begin(), text.end()));
+  EXPECT_EQ(buffer.delivered, units_of(L"lost?!"));
 }
 
 TEST(ConsoleOutputStream, DeviceExceptionKeepsPendingBytesForOneLaterDelivery) {

@@ -10,10 +10,10 @@
 #ifndef TOVRIC_SYSTEM_ERROR_CODE_HPP
 #define TOVRIC_SYSTEM_ERROR_CODE_HPP
 
-#include "tovric/system/categories.hpp"
+#include "tovric/system/detail/categories.hpp"
 #include "tovric/system/detail/std_category.hpp"
-#include "tovric/system/error_category.hpp"
-#include "tovric/system/error_records.hpp"
+#include "tovric/system/detail/error_category.hpp"
+#include "tovric/system/detail/error_records.hpp"
 
 #include "tovric/system/detail/error_code_impl.hpp"
 

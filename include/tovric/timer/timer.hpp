@@ -68,14 +68,15 @@ TOVRIC_TIMER_API std::string format(const cpu_times& times, short places = 6);
 // the timer; its format flags and precision are the same after every report.
 class auto_cpu_timer : public cpu_timer {
  public:
-  // Reports to std::cout in the default format with `places` decimals.
-  TOVRIC_TIMER_API explicit auto_cpu_timer(short places = 6);
-  // Reports to std::cout in a copy of `fmt` with `places` decimals.
-  TOVRIC_TIMER_API auto_cpu_timer(short places, const std::string& fmt);
+  // Reports to std::cout in the default format with `requested_places`
+  // decimals (clamped when the report is written).
+  TOVRIC_TIMER_API explicit auto_cpu_timer(short requested_places = 6);
+  // Reports to std::cout in a copy of `fmt` with `requested_places` decimals.
+  TOVRIC_TIMER_API auto_cpu_timer(short requested_places, const std::string& fmt);
   // Reports to std::cout in a copy of `fmt` with 6 decimals.
   TOVRIC_TIMER_API explicit auto_cpu_timer(const std::string& fmt);
-  // Reports to `os` in the default format with `places` decimals.
-  TOVRIC_TIMER_API explicit auto_cpu_timer(std::ostream& os, short places = 6);
+  // Reports to `os` in the default format with `requested_places` decimals.
+  TOVRIC_TIMER_API explicit auto_cpu_timer(std::ostream& os, short requested_places = 6);
 
   // Stops and reports if still running; never throws, whatever the stream does.
   TOVRIC_TIMER_API ~auto_cpu_timer();

@@ -13,11 +13,11 @@
 #include <type_traits>
 #include <utility>
 
-#include "tovric/system/categories.hpp"
+#include "tovric/system/detail/categories.hpp"
 #include "tovric/system/detail/snprintf.hpp"
 #include "tovric/system/detail/std_category.hpp"
-#include "tovric/system/error_category.hpp"
-#include "tovric/system/error_records.hpp"
+#include "tovric/system/detail/error_category.hpp"
+#include "tovric/system/detail/error_records.hpp"
 
 namespace tovric::system {
 namespace detail {
@@ -127,10 +127,14 @@ inline error_code::error_code(int value, const error_category& category) noexcep
 }
 
 inline int error_code::derived_value(const std::error_code& held) noexcept {
+  // The standard category's address, reduced modulo a prime below 2^21 and
+  // scaled by 1000, so that values below 1000 of different categories stay
+  // apart; the product is below 2^31 and fits in 32 bits. The sum wraps.
+  constexpr std::uintptr_t address_modulus = 2097143;  // 0x1ffff7
+  constexpr std::uint32_t address_scale = 1000;
   const auto standard_value = static_cast<std::uint32_t>(held.value());
   const auto address = reinterpret_cast<std::uintptr_t>(&held.category());
-  // Below 2^31, so the product fits in 32 bits.
-  const auto offset = static_cast<std::uint32_t>(address % 2097143) * 1000u;
+  const auto offset = static_cast<std::uint32_t>(address % address_modulus) * address_scale;
   return static_cast<int>(standard_value + offset);
 }
 

@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "tovric/system/detail/config.hpp"
-#include "tovric/system/error_category.hpp"
+#include "tovric/system/detail/error_category.hpp"
 
 namespace tovric::system::detail {
 

@@ -1,11 +1,13 @@
 // Categories of a program's own, for the tests: each keeps the base
-// operations except the one that its name says it changes.
-#ifndef TOVRIC_TESTS_SYSTEM_TEST_CATEGORIES_HPP
-#define TOVRIC_TESTS_SYSTEM_TEST_CATEGORIES_HPP
+// operations except the one that its name says it changes. And the standard
+// counterpart of any category, as the conversion gives it.
+#ifndef TOVRIC_TESTS_SUPPORT_TEST_CATEGORIES_HPP
+#define TOVRIC_TESTS_SUPPORT_TEST_CATEGORIES_HPP
 
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 #include "tovric/system/error_code.hpp"
 
@@ -13,6 +15,9 @@ namespace test_categories {
 
 using tovric::system::error_category;
 using tovric::system::error_condition;
+
+// The standard library's view of `category`.
+inline const std::error_category& counterpart(const error_category& category) { return category; }
 
 // Without identifier unless one is given; message "<name> <ev>".
 class plain_category : public error_category {
@@ -27,7 +32,7 @@ class plain_category : public error_category {
 // Its string-form message is a fixed text.
 class text_category : public error_category {
  public:
-  explicit text_category(const char* text) noexcept : text(text) {}
+  explicit text_category(const char* message_text) noexcept : text(message_text) {}
   using error_category::message;
   const char* name() const noexcept override { return "text"; }
   std::string message(int) const override { return text; }

@@ -1,7 +1,7 @@
 // A fresh directory under the system's temporary directory, removed with
 // everything in it when the object goes away.
-#ifndef TOVRIC_TESTS_VELARN_TEMP_DIR_HPP
-#define TOVRIC_TESTS_VELARN_TEMP_DIR_HPP
+#ifndef TOVRIC_TESTS_SUPPORT_TEMP_DIR_HPP
+#define TOVRIC_TESTS_SUPPORT_TEMP_DIR_HPP
 
 #include <stdlib.h>
 

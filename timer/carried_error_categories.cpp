@@ -21,7 +21,8 @@ namespace {
 // which every concrete category overrides. The results are stored so that
 // no use can be dropped. (The abstract base's own dispatch table is referred
 // to only from its constructor; GCC emits it wherever that constexpr
-// constructor is defined, and the symbol test checks that it is there.)
+// constructor is defined, clang through the header's base_table_keeper, and
+// the symbol test checks that it is there.)
 [[gnu::used]] void carry_error_categories(const void** out, void* adapter_storage, char* buffer) {
   out[0] = &generic_category();
   out[1] = &system_category();

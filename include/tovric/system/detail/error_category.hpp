@@ -1,7 +1,8 @@
 // tovric::system::error_category: the abstract error category of the family.
-// Part of <tovric/system/error_code.hpp>, which is the header to include.
-#ifndef TOVRIC_SYSTEM_ERROR_CATEGORY_HPP
-#define TOVRIC_SYSTEM_ERROR_CATEGORY_HPP
+// Included through <tovric/system/error_code.hpp>, the one header to include:
+// the inline definitions live in error_code_impl.hpp.
+#ifndef TOVRIC_SYSTEM_DETAIL_ERROR_CATEGORY_HPP
+#define TOVRIC_SYSTEM_DETAIL_ERROR_CATEGORY_HPP
 
 #include <atomic>
 #include <cstddef>

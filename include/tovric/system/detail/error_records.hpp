@@ -1,13 +1,14 @@
 // tovric::system::error_condition and error_code: the two error records.
-// Part of <tovric/system/error_code.hpp>, which is the header to include.
-#ifndef TOVRIC_SYSTEM_ERROR_RECORDS_HPP
-#define TOVRIC_SYSTEM_ERROR_RECORDS_HPP
+// Included through <tovric/system/error_code.hpp>, the one header to include:
+// the inline definitions live in error_code_impl.hpp.
+#ifndef TOVRIC_SYSTEM_DETAIL_ERROR_RECORDS_HPP
+#define TOVRIC_SYSTEM_DETAIL_ERROR_RECORDS_HPP
 
 #include <cstdint>
 #include <system_error>
 
 #include "tovric/system/detail/config.hpp"
-#include "tovric/system/error_category.hpp"
+#include "tovric/system/detail/error_category.hpp"
 
 namespace tovric::system {
 
@@ -83,7 +84,7 @@ class TOVRIC_SYSTEM_LOCAL error_code {
 
   storage fields;
   // 0: empty; 1: holds a standard code; 2: own fields, not a failure;
-  // 3: own fields, a failure. Above 3, the low bit is the failure flag.
+  // 3: own fields, a failure. No other state is ever made.
   std::uint64_t state;
 };
 

@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# ./build.sh examples   install what is missing, build, run the example programs
+# ./build.sh test       install what is missing, build, run the whole test suite
+#
+# On Debian 12 or 13 (as root, or through sudo) it first installs the Debian
+# packages that the command needs and the machine lacks, saying which, and
+# reads the package lists first if the machine has none. Nothing else is
+# downloaded. Then it runs the CMake presets (CMakePresets.json):
+#   examples:  cmake --preset default && cmake --build --preset default --target run_examples
+#   test:      cmake --workflow --preset test
+# TOVRIC_WERROR=ON in the environment turns compiler warnings into errors.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+usage() {
+  sed -n '2,3s/^# //p' "$0" >&2
+  exit 2
+}
+[[ $# == 1 ]] || usage
+command=$1
+
+# What building and running the examples needs; the test suite adds clang
+# and its sanitizer/fuzzer runtime (the clang and fuzz builds), valgrind,
+# Google Benchmark and utfcpp (the benchmark build and its comparator), and
+# the Debian packaging tools that the package test uses.
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev)
+case $command in
+  examples) ;;
+  test) packages+=(clang valgrind libbenchmark-dev libutfcpp-dev binutils file dpkg-dev) ;;
+  *) usage ;;
+esac
+
+started=$SECONDS
+
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+as_root() {
+  if [[ $EUID == 0 ]]; then
+    "$@"
+  elif command -v sudo >/dev/null; then
+    sudo "$@"
+  else
+    echo "build.sh: installing needs root: run it as root or install sudo" >&2
+    exit 1
+  fi
+}
+
+have_package_lists() {
+  compgen -G '/var/lib/apt/lists/*_Packages*' >/dev/null
+}
+
+apt_update() {
+  echo "== reading Debian's package lists (apt-get update)"
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+}
+
+# clang's runtime for the sanitizers and libFuzzer is packaged per clang
+# version (14 on Debian 12, 19 on Debian 13): the one of the clang that the
+# machine has or will get.
+clang_runtime_package() {
+  local major=""
+  if command -v clang >/dev/null; then
+    major=$(clang -dumpversion | cut -d. -f1)
+  else
+    major=$(apt-cache depends clang 2>/dev/null | sed -n 's/.*Depends: clang-\([0-9][0-9]*\)$/\1/p' | head -n 1)
+  fi
+  [[ -n $major ]] && echo "libclang-rt-$major-dev"
+}
+
+install_missing() {
+  if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
+    echo "== not a Debian system: make sure these (or their equivalents) are installed:"
+    echo "   ${packages[*]}"
+    return
+  fi
+  if [[ $command == test ]]; then
+    if ! installed clang && ! have_package_lists; then apt_update; fi
+    local rt
+    rt=$(clang_runtime_package) || true
+    if [[ -z $rt ]]; then
+      apt_update
+      rt=$(clang_runtime_package) || { echo "build.sh: no clang package found" >&2; exit 1; }
+    fi
+    packages+=("$rt")
+  fi
+  local missing=()
+  for p in "${packages[@]}"; do
+    installed "$p" || missing+=("$p")
+  done
+  if ((${#missing[@]} == 0)); then
+    return
+  fi
+  echo "== installing ${missing[*]}"
+  have_package_lists || apt_update
+  local install=(env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends)
+  if ! as_root "${install[@]}" "${missing[@]}"; then
+    # The lists may be too old for the archive: read them again, once.
+    apt_update
+    as_root "${install[@]}" "${missing[@]}"
+  fi
+}
+
+install_missing
+
+case $command in
+  examples)
+    cmake --preset default
+    cmake --build --preset default --target run_examples
+    ;;
+  test)
+    cmake --workflow --preset test
+    ;;
+esac
+echo "== build.sh $command: done in $((SECONDS - started)) s"

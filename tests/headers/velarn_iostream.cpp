@@ -1,0 +1,6 @@
+#include "tovric/velarn/iostream.hpp"
+
+int main() {
+  tovric::velarn::dummy_exported_function();
+  return 0;
+}
