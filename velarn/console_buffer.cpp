@@ -5,101 +5,12 @@
 #include <cstring>
 
 #include "tovric/velarn/detail/utf_encode.hpp"
+#include "utf8_decode.hpp"
 
 namespace tovric::velarn::detail {
 namespace {
 
 constexpr int chunk_limit = 1024;
-constexpr wchar_t replacement = 0xFFFD;
-
-constexpr bool is_continuation(unsigned char b) noexcept { return (b & 0xC0u) == 0x80u; }
-
-// Whether a sequence of `length` bytes with value `v` is the one shortest
-// UTF-8 form of a code point.
-constexpr bool is_acceptable(std::uint32_t v, int length) noexcept {
-  if (v - 0xD800u < 0x800u) return false;
-  switch (length) {
-    case 2: return v >= 0x80u;
-    case 3: return v >= 0x800u;
-    default: return v >= 0x10000u && v <= 0x10FFFFu;
-  }
-}
-
-// Decodes [p, p + n) into `units`, one unit per character, malformed
-// sequence or stray byte. Stops early at a sequence cut by p + n. Sets
-// `count` to the units stored and returns the bytes consumed.
-int decode(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
-  int i = 0;
-  int stored = 0;
-  while (i < n) {
-    const unsigned char lead = p[i];
-    if (lead < 0x80u) {
-      // Eight ASCII bytes at a time where the input allows.
-      while (n - i >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p + i, sizeof word);
-        if ((word & 0x8080808080808080u) != 0) break;
-        for (int k = 0; k < 8; ++k) units[stored + k] = static_cast<wchar_t>(p[i + k]);
-        stored += 8;
-        i += 8;
-      }
-      if (i < n && p[i] < 0x80u) {
-        units[stored++] = static_cast<wchar_t>(p[i]);
-        ++i;
-      }
-      continue;
-    }
-    if (lead < 0xC2u || lead > 0xF4u) {
-      units[stored++] = replacement;
-      ++i;
-      continue;
-    }
-    // Complete, well-formed 2- and 3-byte sequences, the common ones, go
-    // straight through; everything else takes the general steps below.
-    if (lead < 0xE0u && n - i >= 2 && is_continuation(p[i + 1])) {
-      units[stored++] = static_cast<wchar_t>((lead & 0x1Fu) << 6 | (p[i + 1] & 0x3Fu));
-      i += 2;
-      continue;
-    }
-    if (lead >= 0xE0u && lead < 0xF0u && n - i >= 3 && is_continuation(p[i + 1]) &&
-        is_continuation(p[i + 2])) {
-      const std::uint32_t v = (lead & 0x0Fu) << 12 | (p[i + 1] & 0x3Fu) << 6 | (p[i + 2] & 0x3Fu);
-      if (is_acceptable(v, 3)) {
-        units[stored++] = static_cast<wchar_t>(v);
-        i += 3;
-        continue;
-      }
-    }
-    const int length = lead < 0xE0u ? 2 : lead < 0xF0u ? 3 : 4;
-    std::uint32_t value = lead & (0x7Fu >> length);
-    int k = 1;
-    for (; k < length; ++k) {
-      if (i + k == n) {  // cut by the end: left for the caller
-        count = stored;
-        return i;
-      }
-      const unsigned char b = p[i + k];
-      if (!is_continuation(b)) break;
-      value = value << 6 | (b & 0x3Fu);
-    }
-    if (k < length) {
-      // Broken by a byte that is not a continuation byte: the bytes before it
-      // are one bad sequence, and decoding goes on at that byte.
-      units[stored++] = replacement;
-      i += k;
-    } else if (is_acceptable(value, length)) {
-      units[stored++] = static_cast<wchar_t>(value);
-      i += length;
-    } else {
-      // Overlong, surrogate or above 0x10FFFF: only the lead byte goes; each
-      // continuation byte then makes a U+FFFD of its own.
-      units[stored++] = replacement;
-      ++i;
-    }
-  }
-  count = stored;
-  return i;
-}
 
 }  // namespace
 
@@ -112,7 +23,7 @@ console_output_buffer_base::~console_output_buffer_base() = default;
 int console_output_buffer_base::write(const char* p, int n) {
   if (n < 0 || n > chunk_limit) return -1;
   int count = 0;
-  const int consumed = decode(reinterpret_cast<const unsigned char*>(p), n, units_, count);
+  const int consumed = decode_utf8(reinterpret_cast<const unsigned char*>(p), n, units_, count);
   std::uint64_t written = 0;
   if (!device_write(units_, static_cast<std::uint64_t>(count), written)) return -1;
   return consumed;

@@ -6,7 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "tovric/velarn/detail/utf_encode.hpp"
+#include "tovric/velarn/detail/convert_paths.hpp"
+#include "tovric/velarn/detail/simd_level.hpp"
 
 namespace tovric::velarn::utf {
 
@@ -23,55 +24,20 @@ namespace tovric::velarn::utf {
 // Nothing outside the `size` bytes is touched; bytes after the terminator
 // may have been set to 0. Never allocates, never throws.
 //
-// Runs of ASCII are copied eight units at a time, tested as four 64-bit
-// words; other units go one by one. Room is checked per unit only once fewer
-// than four bytes per remaining unit are left.
+// Blocks of 16 units are encoded with AVX2 where the CPU has it, else with
+// SSE2; both give exactly the unit-by-unit result.
 template <typename Byte, typename Unit>
 Byte* convert_buffer(Byte* buffer, std::size_t size, const Unit* begin, const Unit* end) noexcept {
-  if (size == 0) return nullptr;
-  Byte* out = buffer;
-  std::size_t room = size - 1;
-  const Unit* in = begin;
-  while (in != end) {
-    // Units that fit whatever they are: four bytes of room each.
-    const std::size_t left = static_cast<std::size_t>(end - in);
-    const std::size_t safe = left < room / 4 ? left : room / 4;
-    if (safe == 0) {
-      // Near the end of the room: one unit, checked.
-      const std::uint32_t u = detail::unit_value(*in);
-      const std::size_t length = detail::encoded_length(u);
-      if (length > room) {
-        *out = Byte{0};
-        return nullptr;
-      }
-      out = detail::encode_unit(u, out);
-      room -= length;
-      ++in;
-      continue;
+#if defined(__x86_64__)
+  if constexpr (sizeof(Byte) == 1 && sizeof(Unit) == 4) {
+    switch (detail::current_simd_level()) {
+      case detail::simd_level::avx2: return detail::convert_buffer_avx2(buffer, size, begin, end);
+      case detail::simd_level::sse2: return detail::convert_buffer_sse2(buffer, size, begin, end);
+      case detail::simd_level::scalar: break;
     }
-    const Unit* const stop = in + safe;
-    Byte* const start = out;
-    while (in != stop) {
-      const std::uint32_t u = detail::unit_value(*in);
-      if (u < 0x80u) {
-        // A lone ASCII unit (a space between words of another script) does
-        // not pay for the eight-unit test.
-        if (stop - in >= 8 && detail::unit_value(in[1]) < 0x80u && detail::copy_ascii8(in, out)) {
-          in += 8;
-          out += 8;
-          continue;
-        }
-        *out++ = static_cast<Byte>(u);
-        ++in;
-        continue;
-      }
-      out = detail::encode_multibyte_unit(u, out);
-      ++in;
-    }
-    room -= static_cast<std::size_t>(out - start);
   }
-  *out = Byte{0};
-  return buffer;
+#endif
+  return detail::convert_buffer_scalar(buffer, size, begin, end);
 }
 
 }  // namespace tovric::velarn::utf

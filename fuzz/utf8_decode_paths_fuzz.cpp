@@ -1,0 +1,65 @@
+// Differential fuzzing of the UTF-8 decoder's vector paths (SSE2, and AVX2
+// where the CPU has it) against its scalar decoder.
+//
+// The input is decoded whole and cut at every length (the cuts near the end
+// of long inputs, and a sample of the others): each path must consume the
+// same bytes and store the same units. The bytes lie against a guard page at
+// either end, and the units against one at their end, room for exactly one
+// unit per byte, so that any read or write outside the buffers faults.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "guarded_memory.hpp"
+#include "tovric/velarn/detail/simd_level.hpp"
+#include "utf8_decode.hpp"
+
+namespace {
+
+namespace velarn = tovric::velarn::detail;
+namespace utf = tovric::velarn::utf;
+
+using decoder = int (*)(const unsigned char*, int, wchar_t*, int&) noexcept;
+
+void check(bool ok) {
+  if (!ok) std::abort();
+}
+
+void compare(decoder decode, const unsigned char* p, int n, wchar_t* units, int expected_consumed,
+             const std::vector<wchar_t>& expected) {
+  int count = -1;
+  check(decode(p, n, units, count) == expected_consumed);
+  check(count == static_cast<int>(expected.size()));
+  check(std::memcmp(units, expected.data(), expected.size() * sizeof(wchar_t)) == 0);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::size_t length = size < 1024 ? size : 1024;
+  guarded_memory input(length);   // each cut copied flush against its end
+  guarded_memory start(length);   // the whole input from its start
+  guarded_memory output(4 * length);
+  std::memcpy(start.at_start(length), data, length);
+
+  std::vector<decoder> paths{&velarn::decode_utf8_sse2};
+  if (utf::detail::current_simd_level() == utf::detail::simd_level::avx2) paths.push_back(&velarn::decode_utf8_avx2);
+  std::vector<wchar_t> expected;
+  for (std::size_t n = 0; n <= length; ++n) {
+    if (n > 80 && n + 80 < length && n % 13 != 0) continue;
+    unsigned char* tight = input.at_end(n);
+    std::memcpy(tight, data, n);
+    expected.assign(n + 1, 0);
+    int count = 0;
+    const int consumed = velarn::decode_utf8_scalar(data, static_cast<int>(n), expected.data(), count);
+    expected.resize(static_cast<std::size_t>(count));
+    auto* units = reinterpret_cast<wchar_t*>(output.at_end(4 * n));
+    for (const decoder path : paths) {
+      compare(path, tight, static_cast<int>(n), units, consumed, expected);
+      compare(path, start.at_start(length), static_cast<int>(n), units, consumed, expected);
+    }
+  }
+  return 0;
+}

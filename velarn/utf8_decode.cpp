@@ -1,0 +1,540 @@
+// UTF-8 decoding for the console output buffer: a scalar decoder that states
+// the rules, and SSE2 and AVX2 paths that decode whole blocks of well-formed
+// text and hand every block that holds an error, or that is cut by the end
+// of the input, to the scalar decoder.
+#include "utf8_decode.hpp"
+
+#include <immintrin.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "tovric/velarn/detail/simd_level.hpp"
+
+// Compiled for AVX2 (chosen at run time); the helpers of the block loops are
+// inlined into them.
+#define TOVRIC_VELARN_AVX2 __attribute__((target("avx2")))
+#define TOVRIC_VELARN_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
+#define TOVRIC_VELARN_INLINE __attribute__((always_inline)) inline
+
+namespace tovric::velarn::detail {
+namespace {
+
+constexpr wchar_t replacement = 0xFFFD;
+
+constexpr bool is_continuation(unsigned char b) noexcept { return (b & 0xC0u) == 0x80u; }
+
+// Whether a sequence of `length` bytes with value `v` is the one shortest
+// UTF-8 form of a code point.
+constexpr bool is_acceptable(std::uint32_t v, int length) noexcept {
+  if (v - 0xD800u < 0x800u) return false;
+  switch (length) {
+    case 2: return v >= 0x80u;
+    case 3: return v >= 0x800u;
+    default: return v >= 0x10000u && v <= 0x10FFFFu;
+  }
+}
+
+// A decoding position: bytes consumed and units stored so far.
+struct cursor {
+  int in;
+  int out;
+};
+
+// Decodes the sequences of p[0, n) that start from `at` up to at least
+// `stop`, storing units from units[at.out]; returns where it stopped: at or
+// past `stop`, or before it at the lead of a sequence cut by n.
+cursor decode_scalar_until(const unsigned char* p, int n, int stop, wchar_t* units, cursor at) noexcept {
+  int i = at.in;
+  int stored = at.out;
+  while (i < stop) {
+    const unsigned char lead = p[i];
+    if (lead < 0x80u) {
+      // Eight ASCII bytes at a time where the input allows.
+      while (n - i >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, sizeof word);
+        if ((word & 0x8080808080808080u) != 0) break;
+        for (int k = 0; k < 8; ++k) units[stored + k] = static_cast<wchar_t>(p[i + k]);
+        stored += 8;
+        i += 8;
+      }
+      if (i < n && p[i] < 0x80u) {
+        units[stored++] = static_cast<wchar_t>(p[i]);
+        ++i;
+      }
+      continue;
+    }
+    if (lead < 0xC2u || lead > 0xF4u) {
+      units[stored++] = replacement;
+      ++i;
+      continue;
+    }
+    // Complete, well-formed 2- and 3-byte sequences, the common ones, go
+    // straight through; everything else takes the general steps below.
+    if (lead < 0xE0u && n - i >= 2 && is_continuation(p[i + 1])) {
+      units[stored++] = static_cast<wchar_t>((lead & 0x1Fu) << 6 | (p[i + 1] & 0x3Fu));
+      i += 2;
+      continue;
+    }
+    if (lead >= 0xE0u && lead < 0xF0u && n - i >= 3 && is_continuation(p[i + 1]) &&
+        is_continuation(p[i + 2])) {
+      const std::uint32_t v = (lead & 0x0Fu) << 12 | (p[i + 1] & 0x3Fu) << 6 | (p[i + 2] & 0x3Fu);
+      if (is_acceptable(v, 3)) {
+        units[stored++] = static_cast<wchar_t>(v);
+        i += 3;
+        continue;
+      }
+    }
+    const int length = lead < 0xE0u ? 2 : lead < 0xF0u ? 3 : 4;
+    std::uint32_t value = lead & (0x7Fu >> length);
+    int k = 1;
+    for (; k < length; ++k) {
+      if (i + k == n) return {i, stored};  // cut by the end: left for the caller
+      const unsigned char b = p[i + k];
+      if (!is_continuation(b)) break;
+      value = value << 6 | (b & 0x3Fu);
+    }
+    if (k < length) {
+      // Broken by a byte that is not a continuation byte: the bytes before it
+      // are one bad sequence, and decoding goes on at that byte.
+      units[stored++] = replacement;
+      i += k;
+    } else if (is_acceptable(value, length)) {
+      units[stored++] = static_cast<wchar_t>(value);
+      i += length;
+    } else {
+      // Overlong, surrogate or above 0x10FFFF: only the lead byte goes; each
+      // continuation byte then makes a U+FFFD of its own.
+      units[stored++] = replacement;
+      ++i;
+    }
+  }
+  return {i, stored};
+}
+
+// ---- blocks ----------------------------------------------------------------
+
+// What the bytes of a block are, one bit per byte.
+struct byte_classes {
+  std::uint64_t cont;   // 80-BF
+  std::uint64_t lead;   // C0-FF
+  std::uint64_t lead3;  // E0-FF
+  std::uint64_t lead4;  // F0-FF
+};
+
+// Checks the `limit` bytes of a block, whose bytes are known not to be
+// C0, C1 or F5-FF and whose E0, ED, F0 and F4 leads are known to be followed
+// by a byte that keeps the value in range: every continuation byte belongs
+// to the lead before it, and no lead lacks one. Returns the bytes that the
+// block can decode: `limit`, or less where the last sequence runs past it;
+// 0 when the block must go to the scalar decoder. `starts` gets the
+// positions of the sequences to decode (ASCII bytes and leads).
+TOVRIC_VELARN_INLINE int check_block(const byte_classes& c, int limit, std::uint64_t& starts) noexcept {
+  const std::uint64_t in = (std::uint64_t{1} << limit) - 1;
+  const std::uint64_t expected = c.lead << 1 | c.lead3 << 2 | c.lead4 << 3;
+  if (((c.cont ^ expected) & in) != 0) return 0;
+  // Bit 0 is set: a continuation byte there would have been unexpected.
+  const std::uint64_t s = ~c.cont & in;
+  // Continuation bytes expected past the limit: the last sequence is cut
+  // and the block ends at its lead. Chosen without a branch, which text of
+  // mixed lengths would mispredict half of the time.
+  const int last = 63 - __builtin_clzll(s);
+  const int cut = -static_cast<int>((expected & ~in) != 0);
+  const int consumed = limit + ((last - limit) & cut);
+  starts = s & ((std::uint64_t{1} << consumed) - 1);
+  return consumed;
+}
+
+// Number of bits set in each byte value.
+struct bit_count_table {
+  unsigned char count[256];
+};
+constexpr bit_count_table make_bit_counts() {
+  bit_count_table t{};
+  for (int m = 0; m < 256; ++m) {
+    for (int b = 0; b < 8; ++b) t.count[m] += static_cast<unsigned char>((m >> b) & 1);
+  }
+  return t;
+}
+constexpr bit_count_table bit_counts = make_bit_counts();
+
+// The value of the sequence whose bytes start at `w` (4 bytes readable),
+// known to be complete and well-formed: its lead byte's high nibble gives
+// the payload bits of the lead and how far to shift the assembled bits.
+TOVRIC_VELARN_INLINE std::uint32_t sequence_value(const unsigned char* w) noexcept {
+  static constexpr unsigned char lead_bits[16] = {0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F,
+                                                  0,    0,    0,    0,    0x1F, 0x1F, 0x0F, 0x07};
+  static constexpr unsigned char shift[16] = {18, 18, 18, 18, 18, 18, 18, 18, 0, 0, 0, 0, 12, 12, 6, 0};
+  std::uint32_t x;
+  std::memcpy(&x, w, sizeof x);
+  const unsigned nibble = (x >> 4) & 0xFu;
+  const std::uint32_t bits = (x & lead_bits[nibble]) << 18 | ((x << 4) & 0x3F000u) |
+                             ((x >> 10) & 0xFC0u) | ((x >> 24) & 0x3Fu);
+  return bits >> shift[nibble];
+}
+
+// ---- SSE2 ------------------------------------------------------------------
+
+// Classes of the 16 bytes `b`, with `w` pointing at them (17 readable).
+// Returns false if one of them is C0, C1 or F5-FF, or an E0, ED, F0 or F4
+// lead whose next byte makes an overlong form, a surrogate or a value above
+// 0x10FFFF.
+TOVRIC_VELARN_INLINE bool classify_sse2(__m128i b, const unsigned char* w, byte_classes& c) noexcept {
+  const auto non_ascii = static_cast<std::uint64_t>(_mm_movemask_epi8(b));
+  c.cont = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmplt_epi8(b, _mm_set1_epi8(-64))));
+  c.lead = non_ascii & ~c.cont;
+  c.lead3 = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(b, _mm_set1_epi8(-33)))) & non_ascii;
+  c.lead4 = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(b, _mm_set1_epi8(-17)))) & non_ascii;
+  const auto from_c2 = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(b, _mm_set1_epi8(-63))));
+  const auto from_f5 = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(b, _mm_set1_epi8(-12))));
+  if (((c.lead & ~from_c2) | (from_f5 & non_ascii)) != 0) return false;
+  if (c.lead3 == 0) return true;
+  const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 1));
+  const __m128i below_a0 = _mm_cmplt_epi8(next, _mm_set1_epi8(-96));
+  const __m128i below_90 = _mm_cmplt_epi8(next, _mm_set1_epi8(-112));
+  const __m128i e0 = _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xE0)));
+  const __m128i ed = _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xED)));
+  const __m128i f0 = _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xF0)));
+  const __m128i f4 = _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xF4)));
+  const __m128i bad = _mm_or_si128(_mm_or_si128(_mm_and_si128(e0, below_a0), _mm_andnot_si128(below_a0, ed)),
+                                   _mm_or_si128(_mm_and_si128(f0, below_90), _mm_andnot_si128(below_90, f4)));
+  return _mm_movemask_epi8(bad) == 0;
+}
+
+// Values of the sequences of up to three bytes that start at each of eight
+// positions: x0, x1, x2 hold the byte there and the two after it.
+TOVRIC_VELARN_INLINE __m128i values8_sse2(__m128i x0, __m128i x1, __m128i x2) noexcept {
+  const __m128i low6 = _mm_set1_epi16(0x3F);
+  const __m128i two = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(x0, _mm_set1_epi16(0x1F)), 6), _mm_and_si128(x1, low6));
+  const __m128i three = _mm_or_si128(_mm_or_si128(_mm_slli_epi16(x0, 12), _mm_slli_epi16(_mm_and_si128(x1, low6), 6)),
+                                     _mm_and_si128(x2, low6));
+  const __m128i is_two = _mm_cmpgt_epi16(x0, _mm_set1_epi16(0xBF));
+  const __m128i is_three = _mm_cmpgt_epi16(x0, _mm_set1_epi16(0xDF));
+  const __m128i v = _mm_or_si128(_mm_and_si128(is_two, two), _mm_andnot_si128(is_two, x0));
+  return _mm_or_si128(_mm_and_si128(is_three, three), _mm_andnot_si128(is_three, v));
+}
+
+// Decodes the 16-byte block at `w` (19 bytes readable) into `out` (room for
+// 16 units). Returns the bytes consumed (less than 16 where the last
+// sequence runs past the block) and sets `produced`; 0 means the block goes
+// to the scalar decoder.
+TOVRIC_VELARN_INLINE int decode_block_sse2(const unsigned char* w, wchar_t* out, int& produced) noexcept {
+  constexpr int limit = 16;
+  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
+  const __m128i zero = _mm_setzero_si128();
+  if (_mm_movemask_epi8(b) == 0) {
+    const __m128i low = _mm_unpacklo_epi8(b, zero);
+    const __m128i high = _mm_unpackhi_epi8(b, zero);
+    auto* o = reinterpret_cast<__m128i*>(out);
+    _mm_storeu_si128(o, _mm_unpacklo_epi16(low, zero));
+    _mm_storeu_si128(o + 1, _mm_unpackhi_epi16(low, zero));
+    _mm_storeu_si128(o + 2, _mm_unpacklo_epi16(high, zero));
+    _mm_storeu_si128(o + 3, _mm_unpackhi_epi16(high, zero));
+    produced = limit;
+    return limit;
+  }
+  byte_classes c{};
+  if (!classify_sse2(b, w, c)) return 0;
+  std::uint64_t starts = 0;
+  const int consumed = check_block(c, limit, starts);
+  if (consumed == 0) return 0;
+  wchar_t* o = out;
+  if ((c.lead4 & starts) == 0) {
+    // Sequences of one to three bytes: values in 16-bit lanes.
+    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 1));
+    const __m128i b2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 2));
+    alignas(16) std::uint16_t values[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(values),
+                    values8_sse2(_mm_unpacklo_epi8(b, zero), _mm_unpacklo_epi8(b1, zero),
+                                 _mm_unpacklo_epi8(b2, zero)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(values + 8),
+                    values8_sse2(_mm_unpackhi_epi8(b, zero), _mm_unpackhi_epi8(b1, zero),
+                                 _mm_unpackhi_epi8(b2, zero)));
+    for (; starts != 0; starts &= starts - 1) *o++ = static_cast<wchar_t>(values[__builtin_ctzll(starts)]);
+  } else {
+    for (; starts != 0; starts &= starts - 1) *o++ = static_cast<wchar_t>(sequence_value(w + __builtin_ctzll(starts)));
+  }
+  produced = static_cast<int>(o - out);
+  return consumed;
+}
+
+// ---- AVX2 ------------------------------------------------------------------
+
+// Gathers the 16-bit values marked by the bits of an 8-bit mask to the
+// front of a 16-byte lane.
+struct word_gather_table {
+  alignas(16) unsigned char shuffle[256][16];
+};
+constexpr word_gather_table make_word_gather() {
+  word_gather_table t{};
+  for (int m = 0; m < 256; ++m) {
+    int k = 0;
+    for (int j = 0; j < 8; ++j) {
+      if ((m >> j) & 1) {
+        t.shuffle[m][k++] = static_cast<unsigned char>(2 * j);
+        t.shuffle[m][k++] = static_cast<unsigned char>(2 * j + 1);
+      }
+    }
+    for (; k < 16; ++k) t.shuffle[m][k] = 0x80;
+  }
+  return t;
+}
+constexpr word_gather_table word_gather = make_word_gather();
+
+TOVRIC_VELARN_AVX2_INLINE std::uint64_t movemask_avx2(__m256i v) noexcept {
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
+}
+
+// Classes of the 32 bytes `b`, with `w` pointing at them (33 readable).
+// Returns false if one of them is C0, C1 or F5-FF, or an E0, ED, F0 or F4
+// lead whose next byte makes an overlong form, a surrogate or a value above
+// 0x10FFFF.
+TOVRIC_VELARN_AVX2_INLINE bool classify_avx2(__m256i b, const unsigned char* w, byte_classes& c) noexcept {
+  // Adding a byte to itself moves its next bit to the top: bits 7 to 4 of
+  // every byte as four masks.
+  const __m256i b6 = _mm256_add_epi8(b, b);
+  const __m256i b5 = _mm256_add_epi8(b6, b6);
+  const __m256i b4 = _mm256_add_epi8(b5, b5);
+  const std::uint64_t bit7 = movemask_avx2(b);
+  const std::uint64_t bit6 = movemask_avx2(b6);
+  c.cont = bit7 & ~bit6;
+  c.lead = bit7 & bit6;
+  c.lead3 = c.lead & movemask_avx2(b5);
+  c.lead4 = c.lead3 & movemask_avx2(b4);
+  // Bad bytes and bad second bytes, from three table lookups: one flag bit
+  // per case, set in the entries of the lead's high nibble, its low nibble
+  // and the next byte's high nibble. Bit 0: C0, C1. Bit 1: F5-FF. Bit 2:
+  // E0 80-9F. Bit 3: ED A0-BF. Bit 4: F0 80-8F. Bit 5: F4 90-BF.
+  const __m256i nibble = _mm256_set1_epi8(0x0F);
+  const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 1));
+  const __m256i by_high = _mm256_shuffle_epi8(
+      _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01, 0, 0x0C, 0x32, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                       0x01, 0, 0x0C, 0x32),
+      _mm256_and_si256(_mm256_srli_epi16(b, 4), nibble));
+  const __m256i by_low = _mm256_shuffle_epi8(
+      _mm256_setr_epi8(0x15, 0x01, 0, 0, 0x20, 0x02, 0x02, 0x02, 0x02, 0x02, 0x02, 0x02, 0x02, 0x0A, 0x02, 0x02,
+                       0x15, 0x01, 0, 0, 0x20, 0x02, 0x02, 0x02, 0x02, 0x02, 0x02, 0x02, 0x02, 0x0A, 0x02, 0x02),
+      _mm256_and_si256(b, nibble));
+  const __m256i by_next = _mm256_shuffle_epi8(
+      _mm256_setr_epi8(0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x17, 0x27, 0x2B, 0x2B, 0x03, 0x03, 0x03,
+                       0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x17, 0x27, 0x2B, 0x2B, 0x03, 0x03,
+                       0x03, 0x03),
+      _mm256_and_si256(_mm256_srli_epi16(next, 4), nibble));
+  const __m256i flags = _mm256_and_si256(_mm256_and_si256(by_high, by_low), by_next);
+  return _mm256_testz_si256(flags, flags) != 0;
+}
+
+// Sixteen bytes from `w`, widened to 16-bit lanes.
+TOVRIC_VELARN_AVX2_INLINE __m256i widen16_avx2(const unsigned char* w) noexcept {
+  return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(w)));
+}
+
+// Values of the sequences that start at each of the 16 positions from `w`
+// (19 bytes readable), in 16-bit lanes: the whole value for one to three
+// bytes; for four bytes the low 16 bits, with bits 16-20 in `high`, which is
+// computed only when `four` is set.
+TOVRIC_VELARN_AVX2_INLINE __m256i values16_avx2(const unsigned char* w, bool four, __m256i& high) noexcept {
+  const __m256i low6 = _mm256_set1_epi16(0x3F);
+  const __m256i x0 = widen16_avx2(w);
+  const __m256i x1 = widen16_avx2(w + 1);
+  const __m256i x2 = _mm256_and_si256(widen16_avx2(w + 2), low6);
+  const __m256i t1 = _mm256_and_si256(x1, low6);
+  // Two bytes: 5 + 6 bits. Three: 4 + 6 + 6 (the shift drops the lead's
+  // marker bits).
+  const __m256i two = _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(x0, _mm256_set1_epi16(0x1F)), 6), t1);
+  const __m256i three = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(x0, 12), _mm256_slli_epi16(t1, 6)), x2);
+  __m256i v = _mm256_blendv_epi8(x0, two, _mm256_cmpgt_epi16(x0, _mm256_set1_epi16(0xBF)));
+  v = _mm256_blendv_epi8(v, three, _mm256_cmpgt_epi16(x0, _mm256_set1_epi16(0xDF)));
+  if (!four) return v;
+  // Four bytes: the low 16 bits are the low 4 bits of the second byte and
+  // the 6 of the third and fourth; the high 5 bits the lead's 3 and the
+  // second byte's next 2.
+  const __m256i is_four = _mm256_cmpgt_epi16(x0, _mm256_set1_epi16(0xEF));
+  const __m256i x3 = _mm256_and_si256(widen16_avx2(w + 3), low6);
+  const __m256i four_low = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(x1, 12), _mm256_slli_epi16(x2, 6)), x3);
+  high = _mm256_and_si256(
+      is_four, _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(x0, _mm256_set1_epi16(7)), 2),
+                               _mm256_and_si256(_mm256_srli_epi16(x1, 4), _mm256_set1_epi16(3))));
+  return _mm256_blendv_epi8(v, four_low, is_four);
+}
+
+// The word shuffles that gather the lanes marked by the two bytes of
+// `marks` in each 128-bit lane.
+TOVRIC_VELARN_AVX2_INLINE __m256i gather_shuffles(unsigned marks) noexcept {
+  return _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(word_gather.shuffle[marks & 0xFFu]))),
+      _mm_load_si128(reinterpret_cast<const __m128i*>(word_gather.shuffle[(marks >> 8) & 0xFFu])), 1);
+}
+
+// Stores the 16-bit values of `v` marked by the 16 bits of `marks` as
+// units at `out` (room for 16); returns the position after them.
+TOVRIC_VELARN_AVX2_INLINE wchar_t* store_marked16_avx2(__m256i v, unsigned marks, wchar_t* out) noexcept {
+  const __m256i packed = _mm256_shuffle_epi8(v, gather_shuffles(marks));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_cvtepu16_epi32(_mm256_castsi256_si128(packed)));
+  out += bit_counts.count[marks & 0xFFu];
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_cvtepu16_epi32(_mm256_extracti128_si256(packed, 1)));
+  return out + bit_counts.count[(marks >> 8) & 0xFFu];
+}
+
+// The same for values split into low and high 16 bits.
+TOVRIC_VELARN_AVX2_INLINE wchar_t* store_marked32_avx2(__m256i low, __m256i high, unsigned marks,
+                                                       wchar_t* out) noexcept {
+  const __m256i shuffle = gather_shuffles(marks);
+  const __m256i l = _mm256_shuffle_epi8(low, shuffle);
+  const __m256i h = _mm256_shuffle_epi8(high, shuffle);
+  const __m256i first = _mm256_unpacklo_epi16(l, h);   // values 0-3 of each lane
+  const __m256i second = _mm256_unpackhi_epi16(l, h);  // values 4-7
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute2x128_si256(first, second, 0x20));
+  out += bit_counts.count[marks & 0xFFu];
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute2x128_si256(first, second, 0x31));
+  return out + bit_counts.count[(marks >> 8) & 0xFFu];
+}
+
+// Sequences at every third byte from the block's start up to byte 27, and
+// one starting at byte 30 cut by the block's end (30 bytes consumed): ten
+// three-byte sequences (ideographs, most often).
+constexpr std::uint64_t three_byte_starts = 0x9249249;
+
+// Decodes ten three-byte sequences, known to be well-formed, from `w` into
+// `out` (room for 16 units): five per 128-bit lane (bytes 0-14 and 15-29),
+// gathered into 16-bit lanes by fixed shuffles. Returns the 30 bytes
+// consumed.
+TOVRIC_VELARN_AVX2_INLINE int decode_three_byte10_avx2(const unsigned char* w, wchar_t* out, int& produced) noexcept {
+  const __m256i bytes = _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(w))),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 15)), 1);
+  // Per sequence: lead high and second byte low; third byte alone.
+  const __m256i lead_second = _mm256_shuffle_epi8(
+      bytes, _mm256_setr_epi8(1, 0, 4, 3, 7, 6, 10, 9, 13, 12, -1, -1, -1, -1, -1, -1, 1, 0, 4, 3, 7, 6, 10, 9, 13,
+                              12, -1, -1, -1, -1, -1, -1));
+  const __m256i third = _mm256_shuffle_epi8(
+      bytes, _mm256_setr_epi8(2, -1, 5, -1, 8, -1, 11, -1, 14, -1, -1, -1, -1, -1, -1, -1, 2, -1, 5, -1, 8, -1, 11,
+                              -1, 14, -1, -1, -1, -1, -1, -1, -1));
+  const __m256i low6 = _mm256_set1_epi16(0x3F);
+  const __m256i values = _mm256_or_si256(
+      _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi16(lead_second, 4), _mm256_set1_epi16(static_cast<short>(0xF000))),
+                      _mm256_slli_epi16(_mm256_and_si256(lead_second, low6), 6)),
+      _mm256_and_si256(third, low6));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_cvtepu16_epi32(_mm256_castsi256_si128(values)));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 5), _mm256_cvtepu16_epi32(_mm256_extracti128_si256(values, 1)));
+  produced = 10;
+  return 30;
+}
+
+// Decodes the 32-byte block at `w` (35 bytes readable), from its byte
+// `skip` on (0 to 16; the bytes before it are already decoded), into `out`
+// (room for 32 units). Returns the bytes consumed from `w + skip` (less
+// than 32 - skip where the last sequence runs past the block) and sets
+// `produced`; 0 means the bytes go to the scalar decoder.
+TOVRIC_VELARN_AVX2_INLINE int decode_block_avx2(const unsigned char* w, int skip, wchar_t* out,
+                                                int& produced) noexcept {
+  const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w));
+  if (skip == 0 && _mm256_movemask_epi8(b) == 0) {
+    for (int k = 0; k < 4; ++k) {
+      const __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(w + 8 * k));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * k), _mm256_cvtepu8_epi32(eight));
+    }
+    produced = 32;
+    return 32;
+  }
+  byte_classes c{};
+  if (!classify_avx2(b, w, c)) return 0;
+  c = {c.cont >> skip, c.lead >> skip, c.lead3 >> skip, c.lead4 >> skip};
+  std::uint64_t starts = 0;
+  const int consumed = check_block(c, 32 - skip, starts);
+  if (consumed == 0) return 0;
+  if (skip == 0 && starts == three_byte_starts && consumed == 30) return decode_three_byte10_avx2(w, out, produced);
+  // Values in 16-bit lanes, 16 positions at a time; with four-byte
+  // sequences their high bits in a second vector.
+  const bool four = (c.lead4 & starts) != 0;
+  starts <<= skip;
+  wchar_t* o = out;
+  for (int half = 0; half < 2; ++half) {
+    const auto marks = static_cast<unsigned>(starts >> (16 * half)) & 0xFFFFu;
+    if (marks == 0) continue;
+    __m256i high = _mm256_setzero_si256();
+    const __m256i low = values16_avx2(w + 16 * half, four, high);
+    o = four ? store_marked32_avx2(low, high, marks, o) : store_marked16_avx2(low, marks, o);
+  }
+  produced = static_cast<int>(o - out);
+  return consumed;
+}
+
+// ---- drivers -----------------------------------------------------------------
+
+
+// The block loop of the SSE2 path, from `at`, while 19 bytes are left: the
+// block and the three bytes that its last sequence may need.
+TOVRIC_VELARN_INLINE cursor decode_blocks_sse2(const unsigned char* p, int n, wchar_t* units, cursor at) noexcept {
+  while (n - at.in >= 19) {
+    int produced = 0;
+    const int consumed = decode_block_sse2(p + at.in, units + at.out, produced);
+    if (consumed > 0) {
+      at.in += consumed;
+      at.out += produced;
+    } else {
+      // Whole sequences only: none is cut this far from the end.
+      at = decode_scalar_until(p, n, at.in + 16, units, at);
+    }
+  }
+  return at;
+}
+
+}  // namespace
+
+int decode_utf8_scalar(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
+  const cursor end = decode_scalar_until(p, n, n, units, {0, 0});
+  count = end.out;
+  return end.in;
+}
+
+int decode_utf8_sse2(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
+  const cursor at = decode_blocks_sse2(p, n, units, {0, 0});
+  // The last bytes, too few for a block's window, unit by unit.
+  const cursor end = decode_scalar_until(p, n, n, units, at);
+  count = end.out;
+  return end.in;
+}
+
+TOVRIC_VELARN_AVX2 int decode_utf8_avx2(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
+  cursor at{0, 0};
+  // 32-byte blocks while the block and the three bytes after it are there.
+  while (n - at.in >= 35) {
+    int produced = 0;
+    const int consumed = decode_block_avx2(p + at.in, 0, units + at.out, produced);
+    if (consumed > 0) {
+      at.in += consumed;
+      at.out += produced;
+    } else {
+      // The scalar decoder is baseline code: clear the upper halves first.
+      _mm256_zeroupper();
+      at = decode_scalar_until(p, n, at.in + 32, units, at);
+    }
+  }
+  // Then, if 19 bytes or more are left, the block that ends 3 bytes before
+  // the end, from the first byte not yet decoded; then 16-byte blocks (the
+  // SSE2 ones, compiled here for AVX2) and the last bytes unit by unit.
+  if (n >= 35 && n - at.in >= 19) {
+    int produced = 0;
+    const int consumed = decode_block_avx2(p + n - 35, at.in - (n - 35), units + at.out, produced);
+    at.in += consumed;
+    at.out += produced;
+  }
+  at = decode_blocks_sse2(p, n, units, at);
+  _mm256_zeroupper();
+  const cursor end = decode_scalar_until(p, n, n, units, at);
+  count = end.out;
+  return end.in;
+}
+
+int decode_utf8(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
+  switch (utf::detail::current_simd_level()) {
+    case utf::detail::simd_level::avx2: return decode_utf8_avx2(p, n, units, count);
+    case utf::detail::simd_level::sse2: return decode_utf8_sse2(p, n, units, count);
+    case utf::detail::simd_level::scalar: break;
+  }
+  return decode_utf8_scalar(p, n, units, count);
+}
+
+}  // namespace tovric::velarn::detail
