@@ -391,16 +391,15 @@ TOVRIC_VELARN_AVX2_INLINE wchar_t* store_marked32_avx2(__m256i low, __m256i high
   return out + bit_counts.count[(marks >> 8) & 0xFFu];
 }
 
-// Sequences at every third byte from the block's start up to byte 27, and
-// one starting at byte 30 cut by the block's end (30 bytes consumed): ten
-// three-byte sequences (ideographs, most often).
-constexpr std::uint64_t three_byte_starts = 0x9249249;
+// Sequences at every third byte from the block's start up to byte 30, the
+// last one running past the block: ten three-byte sequences and the lead of
+// an eleventh (ideographs, most often).
+constexpr std::uint64_t three_byte_starts = 0x49249249;
 
 // Decodes ten three-byte sequences, known to be well-formed, from `w` into
 // `out` (room for 16 units): five per 128-bit lane (bytes 0-14 and 15-29),
-// gathered into 16-bit lanes by fixed shuffles. Returns the 30 bytes
-// consumed.
-TOVRIC_VELARN_AVX2_INLINE int decode_three_byte10_avx2(const unsigned char* w, wchar_t* out, int& produced) noexcept {
+// gathered into 16-bit lanes by fixed shuffles.
+TOVRIC_VELARN_AVX2_INLINE void decode_three_byte10_avx2(const unsigned char* w, wchar_t* out) noexcept {
   const __m256i bytes = _mm256_inserti128_si256(
       _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(w))),
       _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 15)), 1);
@@ -418,33 +417,57 @@ TOVRIC_VELARN_AVX2_INLINE int decode_three_byte10_avx2(const unsigned char* w, w
       _mm256_and_si256(third, low6));
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_cvtepu16_epi32(_mm256_castsi256_si128(values)));
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 5), _mm256_cvtepu16_epi32(_mm256_extracti128_si256(values, 1)));
-  produced = 10;
-  return 30;
 }
 
-// Decodes the 32-byte block at `w` (35 bytes readable), from its byte
-// `skip` on (0 to 16; the bytes before it are already decoded), into `out`
-// (room for 32 units). Returns the bytes consumed from `w + skip` (less
-// than 32 - skip where the last sequence runs past the block) and sets
-// `produced`; 0 means the bytes go to the scalar decoder.
-TOVRIC_VELARN_AVX2_INLINE int decode_block_avx2(const unsigned char* w, int skip, wchar_t* out,
-                                                int& produced) noexcept {
+// Where the AVX2 decoder is: the next block starts at `in`, units go to
+// `out`, and `carry` marks the continuation bytes expected at in, in + 1
+// and in + 2, those of the last sequence of the block before, which was
+// decoded from them before they were checked.
+struct stride {
+  int in;
+  int out;
+  std::uint64_t carry;
+};
+
+// Decodes the sequences that start in the 32-byte block at `at.in` (35
+// bytes readable), from its byte `skip` on (0 to 31; the bytes before it are
+// already decoded, and `at.carry` applies from there), and moves `at` past
+// the block: a sequence that runs past the block is decoded from the bytes
+// after it, which are marked in `at.carry` for the next block to check.
+// Returns false, with `at` unchanged, when the block goes to the scalar
+// decoder. The next block's address does not wait for this block's
+// contents, except after ten three-byte sequences (a predicted branch),
+// which end 2 bytes early so that the next block starts with a sequence.
+TOVRIC_VELARN_AVX2_INLINE bool decode_block_avx2(const unsigned char* p, int skip, wchar_t* units,
+                                                 stride& at) noexcept {
+  const unsigned char* w = p + at.in;
+  wchar_t* const out = units + at.out;
   const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w));
-  if (skip == 0 && _mm256_movemask_epi8(b) == 0) {
+  if (skip == 0 && (movemask_avx2(b) | at.carry) == 0) {
     for (int k = 0; k < 4; ++k) {
       const __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(w + 8 * k));
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * k), _mm256_cvtepu8_epi32(eight));
     }
-    produced = 32;
-    return 32;
+    at.in += 32;
+    at.out += 32;
+    return true;
   }
   byte_classes c{};
-  if (!classify_avx2(b, w, c)) return 0;
+  if (!classify_avx2(b, w, c)) return false;
   c = {c.cont >> skip, c.lead >> skip, c.lead3 >> skip, c.lead4 >> skip};
-  std::uint64_t starts = 0;
-  const int consumed = check_block(c, 32 - skip, starts);
-  if (consumed == 0) return 0;
-  if (skip == 0 && starts == three_byte_starts && consumed == 30) return decode_three_byte10_avx2(w, out, produced);
+  const int limit = 32 - skip;
+  const std::uint64_t in = (std::uint64_t{1} << limit) - 1;
+  // Every continuation byte in the block belongs to the lead before it, and
+  // no lead lacks one.
+  const std::uint64_t expected = c.lead << 1 | c.lead3 << 2 | c.lead4 << 3 | at.carry;
+  if (((c.cont ^ expected) & in) != 0) return false;
+  std::uint64_t starts = ~c.cont & in;
+  if (skip == 0 && starts == three_byte_starts && (c.lead3 & ~c.lead4) == starts) {
+    decode_three_byte10_avx2(w, out);
+    at = {at.in + 30, at.out + 10, 0};
+    return true;
+  }
+  at.carry = expected >> limit;
   // Values in 16-bit lanes, 16 positions at a time; with four-byte
   // sequences their high bits in a second vector.
   const bool four = (c.lead4 & starts) != 0;
@@ -457,8 +480,18 @@ TOVRIC_VELARN_AVX2_INLINE int decode_block_avx2(const unsigned char* w, int skip
     const __m256i low = values16_avx2(w + 16 * half, four, high);
     o = four ? store_marked32_avx2(low, high, marks, o) : store_marked16_avx2(low, marks, o);
   }
-  produced = static_cast<int>(o - out);
-  return consumed;
+  at.in += 32;
+  at.out += static_cast<int>(o - out);
+  return true;
+}
+
+// The first sequence that `at` has not checked whole: the last one decoded
+// when continuation bytes of it are still to be checked, else the next one.
+TOVRIC_VELARN_INLINE cursor checked_up_to(const unsigned char* p, const stride& at) noexcept {
+  if (at.carry == 0) return {at.in, at.out};
+  int lead = at.in - 1;
+  while (is_continuation(p[lead])) --lead;
+  return {lead, at.out - 1};
 }
 
 // ---- drivers -----------------------------------------------------------------
@@ -498,32 +531,28 @@ int decode_utf8_sse2(const unsigned char* p, int n, wchar_t* units, int& count) 
 }
 
 TOVRIC_VELARN_AVX2 int decode_utf8_avx2(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
-  cursor at{0, 0};
+  stride at{0, 0, 0};
   // 32-byte blocks while the block and the three bytes after it are there.
   while (n - at.in >= 35) {
-    int produced = 0;
-    const int consumed = decode_block_avx2(p + at.in, 0, units + at.out, produced);
-    if (consumed > 0) {
-      at.in += consumed;
-      at.out += produced;
-    } else {
+    if (!decode_block_avx2(p, 0, units, at)) {
       // The scalar decoder is baseline code: clear the upper halves first.
       _mm256_zeroupper();
-      at = decode_scalar_until(p, n, at.in + 32, units, at);
+      const cursor next = decode_scalar_until(p, n, at.in + 32, units, checked_up_to(p, at));
+      at = {next.in, next.out, 0};
     }
   }
-  // Then, if 19 bytes or more are left, the block that ends 3 bytes before
-  // the end, from the first byte not yet decoded; then 16-byte blocks (the
-  // SSE2 ones, compiled here for AVX2) and the last bytes unit by unit.
-  if (n >= 35 && n - at.in >= 19) {
-    int produced = 0;
-    const int consumed = decode_block_avx2(p + n - 35, at.in - (n - 35), units + at.out, produced);
-    at.in += consumed;
-    at.out += produced;
+  // Then, if 16 bytes or more are left, the block that ends 3 bytes before
+  // the end, from the first byte not yet decoded.
+  if (n >= 35 && n - at.in >= 16) {
+    const int skip = at.in - (n - 35);
+    at.in = n - 35;
+    if (!decode_block_avx2(p, skip, units, at)) at.in += skip;
   }
-  at = decode_blocks_sse2(p, n, units, at);
+  // The last bytes, and all of them below 35, in 16-byte blocks (the SSE2
+  // ones, compiled here for AVX2) and unit by unit.
+  const cursor checked = decode_blocks_sse2(p, n, units, checked_up_to(p, at));
   _mm256_zeroupper();
-  const cursor end = decode_scalar_until(p, n, n, units, at);
+  const cursor end = decode_scalar_until(p, n, n, units, checked);
   count = end.out;
   return end.in;
 }
