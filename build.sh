@@ -23,7 +23,7 @@ command=$1
 # and its sanitizer/fuzzer runtime (the clang and fuzz builds), valgrind,
 # Google Benchmark and utfcpp (the benchmark build and its comparator), and
 # the Debian packaging tools that the package test uses.
-packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev)
+packages=(cmake ninja-build g++ pkg-config libgtest-dev)
 case $command in
   examples) ;;
   test) packages+=(clang valgrind libbenchmark-dev libutfcpp-dev binutils file dpkg-dev) ;;

@@ -3,21 +3,21 @@
    its pending switch's result and trampoline hands to a new context's entry
    function.  rdi holds `from` too.  */
 
-#include "frame_layout.h"
+#include "tovric/context/detail/frame_layout.h"
 
 	.text
 	.globl	jump_fcontext
 	.type	jump_fcontext, @function
 	.align	16
 jump_fcontext:
-	leaq	-FRAME_RESUME(%rsp), %rsp	/* frame ends at the return address */
+	leaq	-TOVRIC_CONTEXT_FRAME_RESUME(%rsp), %rsp	/* frame ends at the return address */
 	SAVE_FRAME
 	movq	%rsp, %rax		/* handle of the suspended context */
 
 	movq	%rdi, %rsp		/* onto the target's frame */
-	movq	FRAME_RESUME(%rsp), %r8	/* target's resume address */
+	movq	TOVRIC_CONTEXT_FRAME_RESUME(%rsp), %r8	/* target's resume address */
 	RESTORE_FRAME
-	leaq	FRAME_SIZE(%rsp), %rsp	/* release the whole frame */
+	leaq	TOVRIC_CONTEXT_FRAME_SIZE(%rsp), %rsp	/* release the whole frame */
 
 	movq	%rsi, %rdx		/* result: payload */
 	movq	%rax, %rdi		/* from, in rdi too */

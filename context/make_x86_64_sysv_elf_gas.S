@@ -2,7 +2,7 @@
    a frame just below the top rounded down to 16, whose first resumption
    enters trampoline.  */
 
-#include "frame_layout.h"
+#include "tovric/context/detail/frame_layout.h"
 
 	.text
 	.globl	make_fcontext
@@ -11,14 +11,14 @@
 make_fcontext:
 	movq	%rdi, %rax		/* stack top */
 	andq	$-16, %rax		/* round down to 16: T */
-	leaq	-FRAME_SIZE(%rax), %rax	/* frame and handle: T - 64 */
-	movq	%rdx, FRAME_RBX(%rax)	/* entry function, restored into rbx */
-	stmxcsr	FRAME_MXCSR(%rax)	/* caller's MXCSR */
-	fnstcw	FRAME_X87_CW(%rax)	/* caller's x87 control word */
+	leaq	-TOVRIC_CONTEXT_FRAME_SIZE(%rax), %rax	/* frame and handle: T - 64 */
+	movq	%rdx, TOVRIC_CONTEXT_FRAME_RBX(%rax)	/* entry function, restored into rbx */
+	stmxcsr	TOVRIC_CONTEXT_FRAME_MXCSR(%rax)	/* caller's MXCSR */
+	fnstcw	TOVRIC_CONTEXT_FRAME_X87_CW(%rax)	/* caller's x87 control word */
 	leaq	trampoline(%rip), %rcx
-	movq	%rcx, FRAME_RESUME(%rax)	/* first resumption goes to trampoline */
+	movq	%rcx, TOVRIC_CONTEXT_FRAME_RESUME(%rax)	/* first resumption goes to trampoline */
 	leaq	finish(%rip), %rcx
-	movq	%rcx, FRAME_RBP(%rax)	/* finish, restored into rbp */
+	movq	%rcx, TOVRIC_CONTEXT_FRAME_RBP(%rax)	/* finish, restored into rbp */
 	ret
 	.size	make_fcontext, .-make_fcontext
 

@@ -8,24 +8,22 @@
 #include "utf8_decode.hpp"
 
 namespace tovric::velarn::detail {
-namespace {
-
-constexpr int chunk_limit = 1024;
-
-}  // namespace
 
 // ---- output ---------------------------------------------------------------
 
-console_output_buffer_base::console_output_buffer_base() { setp(bytes_, bytes_ + chunk_limit); }
+console_output_buffer_base::console_output_buffer_base() {
+  setp(byte_buffer, byte_buffer + chunk_bytes);
+}
 
 console_output_buffer_base::~console_output_buffer_base() = default;
 
 int console_output_buffer_base::write(const char* p, int n) {
-  if (n < 0 || n > chunk_limit) return -1;
+  if (n < 0 || n > chunk_bytes) return -1;
   int count = 0;
-  const int consumed = decode_utf8(reinterpret_cast<const unsigned char*>(p), n, units_, count);
+  const int consumed =
+      decode_utf8(reinterpret_cast<const unsigned char*>(p), n, wide_buffer, count);
   std::uint64_t written = 0;
-  if (!device_write(units_, static_cast<std::uint64_t>(count), written)) return -1;
+  if (!device_write(wide_buffer, static_cast<std::uint64_t>(count), written)) return -1;
   return consumed;
 }
 
@@ -36,9 +34,9 @@ console_output_buffer_base::int_type console_output_buffer_base::overflow(int_ty
     const int r = write(pbase(), n);
     if (r == -1) return traits_type::eof();
     remaining = n - r;
-    std::memmove(bytes_, pbase() + r, static_cast<std::size_t>(remaining));
+    std::memmove(byte_buffer, pbase() + r, static_cast<std::size_t>(remaining));
   }
-  setp(bytes_, bytes_ + chunk_limit);
+  setp(byte_buffer, byte_buffer + chunk_bytes);
   pbump(remaining);
   if (!traits_type::eq_int_type(c, traits_type::eof())) {
     *pptr() = traits_type::to_char_type(c);
@@ -48,8 +46,7 @@ console_output_buffer_base::int_type console_output_buffer_base::overflow(int_ty
 }
 
 int console_output_buffer_base::sync() {
-  return traits_type::eq_int_type(this->overflow(traits_type::eof()), traits_type::eof()) ? -1
-                                                                                          : 0;
+  return traits_type::eq_int_type(this->overflow(traits_type::eof()), traits_type::eof()) ? -1 : 0;
 }
 
 // ---- input ----------------------------------------------------------------
@@ -59,27 +56,26 @@ console_input_buffer_base::console_input_buffer_base() = default;
 console_input_buffer_base::~console_input_buffer_base() = default;
 
 std::uint64_t console_input_buffer_base::read() {
-  constexpr std::uint64_t capacity = sizeof units_ / sizeof units_[0];
-  const std::uint64_t room = capacity - carried_;
+  const std::uint64_t room = read_units - carried_count;
   std::uint64_t delivered = 0;
-  if (!device_read(units_ + carried_, room, delivered)) return 0;
+  if (!device_read(wide_buffer + carried_count, room, delivered)) return 0;
   if (delivered > room) delivered = room;  // a device cannot deliver more than it was offered
 
-  const std::uint64_t total = carried_ + delivered;
-  char* out = bytes_;
+  const std::uint64_t total = carried_count + delivered;
+  char* out = byte_buffer;
   for (std::uint64_t i = 0; i < total; ++i) {
-    const std::uint32_t u = utf::detail::unit_value(units_[i]);
-    if (u == 13) continue;  // carriage returns are dropped
+    const std::uint32_t u = utf::detail::unit_value(wide_buffer[i]);
+    if (u == '\r') continue;  // carriage returns are dropped
     out = utf::detail::encode_unit(u, out);
   }
-  carried_ = 0;
+  carried_count = 0;
 
-  const auto produced = static_cast<std::uint64_t>(out - bytes_);
-  if (line_start_ && produced > 0 && bytes_[0] == '\x1A') {
+  const auto produced = static_cast<std::uint64_t>(out - byte_buffer);
+  if (line_start && produced > 0 && byte_buffer[0] == '\x1A') {
     this->sync();  // Ctrl-Z at the start of a line: end of input
     return 0;
   }
-  line_start_ = produced == 0 || bytes_[produced - 1] == '\n';
+  line_start = produced == 0 || byte_buffer[produced - 1] == '\n';
   return produced;
 }
 
@@ -88,9 +84,9 @@ console_input_buffer_base::int_type console_input_buffer_base::underflow() {
   // store, perhaps) is still whole and the reader can unget over it. Only a
   // completed read replaces it.
   const std::uint64_t n = read();
-  pushback_.clear();
-  setg(bytes_, bytes_, bytes_ + n);
-  return n > 0 ? traits_type::to_int_type(bytes_[0]) : traits_type::eof();
+  pushback_store.clear();
+  setg(byte_buffer, byte_buffer, byte_buffer + n);
+  return n > 0 ? traits_type::to_int_type(byte_buffer[0]) : traits_type::eof();
 }
 
 console_input_buffer_base::int_type console_input_buffer_base::pbackfail(int_type c) {
@@ -101,25 +97,25 @@ console_input_buffer_base::int_type console_input_buffer_base::pbackfail(int_typ
     *gptr() = byte;
     return 0;
   }
-  if (!pushback_.empty()) {
+  if (!pushback_store.empty()) {
     // The store is the get area and nothing of it is consumed: c goes first.
-    pushback_.insert(pushback_.begin(), byte);
+    pushback_store.insert(pushback_store.begin(), byte);
   } else {
     // The get area is the byte buffer (or nothing): the store takes c and
     // then the byte buffer's unread bytes, so none of them is lost.
     const auto unread = static_cast<std::size_t>(egptr() - gptr());
-    pushback_.reserve(1 + unread);  // the only step that can throw
-    pushback_.push_back(byte);
-    pushback_.insert(pushback_.end(), gptr(), egptr());
+    pushback_store.reserve(1 + unread);  // the only step that can throw
+    pushback_store.push_back(byte);
+    pushback_store.insert(pushback_store.end(), gptr(), egptr());
   }
-  setg(pushback_.data(), pushback_.data(), pushback_.data() + pushback_.size());
+  setg(pushback_store.data(), pushback_store.data(), pushback_store.data() + pushback_store.size());
   return 0;
 }
 
 int console_input_buffer_base::sync() {
-  line_start_ = true;
-  carried_ = 0;
-  pushback_.clear();
+  line_start = true;
+  carried_count = 0;
+  pushback_store.clear();
   setg(nullptr, nullptr, nullptr);
   return 0;
 }

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "ratio_reporter.hpp"
 #include "tovric/velarn/console_buffer.hpp"
 #include "tovric/velarn/utf.hpp"
 #include "utf8_decode.hpp"
@@ -375,68 +376,43 @@ void register_all(const char* direction, const candidate (&candidates)[N]) {
   }
 }
 
-// The console reporter, plus the table of ratios after the run.
-class table_reporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
-      const std::string name = run.run_name.str();
-      const double time = run.GetAdjustedCPUTime();
-      const auto best = times_.find(name);
-      if (best == times_.end() || time < best->second) {
-        times_[name] = time;
-        const auto bytes = run.counters.find("bytes_per_second");
-        if (bytes != run.counters.end()) rates_[name] = bytes->second;
-      }
-    }
-  }
-
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    table("encode", encoders);
-    table("decode", decoders);
-  }
-
- private:
-  template <std::size_t N>
-  void table(const char* direction, const candidate (&candidates)[N]) {
-    std::printf("\n%s: tovric GB/s, then time(other) / time(tovric)\n%-9s %8s %8s", direction, "text", "units",
-                "GB/s");
-    for (std::size_t c = 1; c < N; ++c) std::printf(" %8s", candidates[c].name);
-    std::printf("\n");
-    for (int kind = 0; kind < kind_count; ++kind) {
-      for (const std::size_t size : sizes) {
-        const std::string ours = bench_name(direction, kind, size, candidates[0].name);
-        if (times_.count(ours) == 0) continue;
-        std::printf("%-9s %8zu %8.2f", kinds[kind].name, size, rates_[ours] / 1e9);
-        for (std::size_t c = 1; c < N; ++c) {
-          const auto other = times_.find(bench_name(direction, kind, size, candidates[c].name));
-          if (other == times_.end()) {
-            std::printf(" %8s", "-");
-          } else {
-            std::printf(" %8.2f", other->second / times_[ours]);
-          }
+// One table per direction: our rate, then every other candidate's time as
+// a ratio to ours (above 1: ours is faster), each from its best round.
+template <std::size_t N>
+void print_table(const tovric_bench::best_rounds& best, const char* direction,
+                 const candidate (&candidates)[N]) {
+  std::printf("\n%s: tovric GB/s, then time(other) / time(tovric)\n%-9s %8s %8s", direction,
+              "text", "units", "GB/s");
+  for (std::size_t c = 1; c < N; ++c) std::printf(" %8s", candidates[c].name);
+  std::printf("\n");
+  for (int kind = 0; kind < kind_count; ++kind) {
+    for (const std::size_t size : sizes) {
+      const std::string ours = bench_name(direction, kind, size, candidates[0].name);
+      const auto* round = best.find(ours);
+      if (round == nullptr) continue;
+      const auto rate = round->counters.find("bytes_per_second");
+      std::printf("%-9s %8zu %8.2f", kinds[kind].name, size,
+                  rate == round->counters.end() ? 0.0 : rate->second / 1e9);
+      for (std::size_t c = 1; c < N; ++c) {
+        const double r = best.ratio(bench_name(direction, kind, size, candidates[c].name), ours);
+        if (r > 0) {
+          std::printf(" %8.2f", r);
+        } else {
+          std::printf(" %8s", "-");
         }
-        std::printf("\n");
       }
+      std::printf("\n");
     }
   }
-
-  std::map<std::string, double> times_;
-  std::map<std::string, double> rates_;
-};
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   register_all("encode", encoders);
   register_all("decode", decoders);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  table_reporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  return tovric_bench::run_with_ratios(argc, argv, [](const tovric_bench::best_rounds& best) {
+    print_table(best, "encode", encoders);
+    print_table(best, "decode", decoders);
+  });
 }

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fp_settings.hpp"
-#include "frame_layout.h"
+#include "tovric/context/detail/frame_layout.h"
 #include "switching.hpp"
 
 using namespace context_test;
@@ -63,12 +63,13 @@ TEST(MakeFcontext, WritesOnlyTheFiveFieldsOfTheFrame) {
   auto* frame = reinterpret_cast<unsigned char*>(h);
   ASSERT_EQ(frame, memory + 128);
 
-  EXPECT_EQ(frame_field<std::uint32_t>(h, FRAME_MXCSR), mxcsr());
-  EXPECT_EQ(frame_field<std::uint16_t>(h, FRAME_X87_CW), x87_control());
-  EXPECT_EQ(frame_field<std::uintptr_t>(h, FRAME_RBX), reinterpret_cast<std::uintptr_t>(&never_started));
+  EXPECT_EQ(frame_field<std::uint32_t>(h, TOVRIC_CONTEXT_FRAME_MXCSR), mxcsr());
+  EXPECT_EQ(frame_field<std::uint16_t>(h, TOVRIC_CONTEXT_FRAME_X87_CW), x87_control());
+  EXPECT_EQ(frame_field<std::uintptr_t>(h, TOVRIC_CONTEXT_FRAME_RBX),
+            reinterpret_cast<std::uintptr_t>(&never_started));
   // rbp slot (finish) and resume address (trampoline): two routines of the library.
-  const auto finish = frame_field<std::uintptr_t>(h, FRAME_RBP);
-  const auto trampoline = frame_field<std::uintptr_t>(h, FRAME_RESUME);
+  const auto finish = frame_field<std::uintptr_t>(h, TOVRIC_CONTEXT_FRAME_RBP);
+  const auto trampoline = frame_field<std::uintptr_t>(h, TOVRIC_CONTEXT_FRAME_RESUME);
   EXPECT_NE(finish, trampoline);
   const void* base =
       library_base(reinterpret_cast<std::uintptr_t>(&tovric::context::jump_fcontext));
@@ -78,8 +79,10 @@ TEST(MakeFcontext, WritesOnlyTheFiveFieldsOfTheFrame) {
 
   std::vector<std::size_t> touched;
   for (std::size_t i = 0; i < sizeof memory; ++i) {
-    const bool written = (memory + i >= frame && memory + i < frame + FRAME_X87_CW + 2) ||
-                         (memory + i >= frame + FRAME_RBX && memory + i < frame + FRAME_SIZE);
+    const bool written =
+        (memory + i >= frame && memory + i < frame + TOVRIC_CONTEXT_FRAME_X87_CW + 2) ||
+        (memory + i >= frame + TOVRIC_CONTEXT_FRAME_RBX &&
+         memory + i < frame + TOVRIC_CONTEXT_FRAME_SIZE);
     if (!written && memory[i] != 0xa5) touched.push_back(i);
   }
   EXPECT_TRUE(touched.empty()) << "first byte written outside the five fields: " << touched.front();
@@ -170,7 +173,7 @@ TEST(EntryFunction, StartsAtEightModSixteenWithItselfInRbxAndFinishInRbpAndAsRet
   // 7 bytes past a multiple of 16 (make_fcontext never touches those 7)
   unsigned char* top = stack.top() + 7;
   fcontext_handle h = make_fcontext(top, stack.size(), &probe_entry);
-  const auto finish = frame_field<std::uintptr_t>(h, FRAME_RBP);
+  const auto finish = frame_field<std::uintptr_t>(h, TOVRIC_CONTEXT_FRAME_RBP);
   int payload = 0;
 
   jump(h, &payload);
@@ -193,7 +196,7 @@ std::uint32_t mxcsr_in_from_frame;
 void entry(fcontext_transfer t) {
   entered(t);
   got = t;
-  mxcsr_in_from_frame = frame_field<std::uint32_t>(t.from, FRAME_MXCSR);
+  mxcsr_in_from_frame = frame_field<std::uint32_t>(t.from, TOVRIC_CONTEXT_FRAME_MXCSR);
   switch_away_for_good(t.from, nullptr);
 }
 }  // namespace first_switch
@@ -441,11 +444,11 @@ TEST(OntopFcontext, OnTopFunctionRunsOnTheTargetStackAsIfCalledAtItsResumePoint)
   set_mxcsr_rounding(mxcsr_round_zero);
   test_stack stack;
   fcontext_transfer b = tovric::context::jump_fcontext(stack.make(&probed::entry), nullptr);
-  const auto resume_address = frame_field<std::uintptr_t>(b.from, FRAME_RESUME);
+  const auto resume_address = frame_field<std::uintptr_t>(b.from, TOVRIC_CONTEXT_FRAME_RESUME);
 
   tovric::context::ontop_fcontext(b.from, nullptr, &probe_ontop);
 
-  EXPECT_EQ(probe_seen.rsp, address(b.from) + FRAME_RESUME);
+  EXPECT_EQ(probe_seen.rsp, address(b.from) + TOVRIC_CONTEXT_FRAME_RESUME);
   EXPECT_EQ(probe_seen.rsp % 16, 8u);
   EXPECT_EQ(probe_seen.return_address, resume_address);
   EXPECT_TRUE(stack.contains(probed::frame_seen));

@@ -33,6 +33,10 @@ class TOVRIC_VELARN_API console_output_buffer_base : public std::basic_streambuf
   console_output_buffer_base(const console_output_buffer_base&) = delete;
   console_output_buffer_base& operator=(const console_output_buffer_base&) = delete;
 
+  // The most bytes one flush decodes, the put area's size; one byte yields at
+  // most one unit, so it is also the most units of one device_write call.
+  static constexpr int chunk_bytes = 1024;
+
  protected:
   // Hands the pending bytes to the device (a trailing cut sequence stays),
   // then stores `c` unless it is end-of-file. Returns 0, or end-of-file when
@@ -45,7 +49,7 @@ class TOVRIC_VELARN_API console_output_buffer_base : public std::basic_streambuf
   // Decodes the n bytes at p and calls device_write once with the units,
   // even when there are none. Returns the bytes consumed (a sequence cut by
   // p + n is not), or -1 without calling the device when n is negative or
-  // above 1024, or -1 when the device failed.
+  // above chunk_bytes, or -1 when the device failed.
   int write(const char* p, int n);
 
   // Delivers `count` units to the device. `written` is 0 on entry and not
@@ -53,8 +57,8 @@ class TOVRIC_VELARN_API console_output_buffer_base : public std::basic_streambuf
   virtual bool device_write(const wchar_t* units, std::uint64_t count, std::uint64_t& written) = 0;
 
  private:
-  char bytes_[1024];
-  wchar_t units_[1024];
+  char byte_buffer[chunk_bytes];
+  wchar_t wide_buffer[chunk_bytes];
 };
 
 // Input: each device read (at most 1024 units) is encoded to UTF-8 into a
@@ -79,6 +83,11 @@ class TOVRIC_VELARN_API console_input_buffer_base : public std::basic_streambuf<
 
   console_input_buffer_base(const console_input_buffer_base&) = delete;
   console_input_buffer_base& operator=(const console_input_buffer_base&) = delete;
+
+  // The most units one device read may deliver, and the bytes that so many
+  // units take in UTF-8 at most (four each).
+  static constexpr std::uint64_t read_units = 1024;
+  static constexpr std::uint64_t read_bytes = 4 * read_units;
 
  protected:
   // Empties the push-back store and makes the next read the get area.
@@ -105,11 +114,11 @@ class TOVRIC_VELARN_API console_input_buffer_base : public std::basic_streambuf<
   virtual bool device_read(wchar_t* units, std::uint64_t max, std::uint64_t& count) = 0;
 
  private:
-  char bytes_[4096];
-  wchar_t units_[1024];
-  std::uint64_t carried_ = 0;
-  std::vector<char> pushback_;
-  bool line_start_ = true;
+  char byte_buffer[read_bytes];
+  wchar_t wide_buffer[read_units];
+  std::uint64_t carried_count = 0;
+  std::vector<char> pushback_store;
+  bool line_start = true;
 };
 
 }  // namespace tovric::velarn::detail

@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "tovric/context/detail/frame_layout.h"
 #include "tovric/context/detail/sanitizers.hpp"
 #include "tovric/context/detail/stack_record.hpp"
 #include "tovric/context/fcontext.hpp"
@@ -49,9 +50,8 @@ inline switch_state* this_thread_switch_state() noexcept {
 // nor reuse a thread-local address that it computed before a switch.
 inline switch_state* (*volatile const switch_state_of)() noexcept = &this_thread_switch_state;
 
-// Frame layout (fcontext.hpp): the resume address at 0x38, 64 bytes in all.
-inline constexpr std::uintptr_t resume_slot = 0x38;
-inline constexpr std::uintptr_t frame_size = 0x40;
+inline constexpr std::uintptr_t resume_slot = TOVRIC_CONTEXT_FRAME_RESUME;
+inline constexpr std::uintptr_t frame_size = TOVRIC_CONTEXT_FRAME_SIZE;
 
 TOVRIC_CONTEXT_DETAIL_UNCHECKED inline std::uintptr_t read_word(std::uintptr_t address) noexcept {
   return *reinterpret_cast<const volatile std::uintptr_t*>(address);
