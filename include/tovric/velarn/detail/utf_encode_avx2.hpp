@@ -105,9 +105,9 @@ TOVRIC_VELARN_AVX2_INLINE inline std::size_t encode_ascii16_avx2(__m256i a, __m2
 // Sixteen units below 0x800: one or two bytes each, built in 16-bit lanes.
 TOVRIC_VELARN_AVX2_INLINE inline std::size_t encode_two_byte16_avx2(__m256i a, __m256i b, unsigned char* out) noexcept {
   const __m256i v = narrow_to_16(a, b);
-  const __m256i multi = _mm256_cmpgt_epi16(v, _mm256_set1_epi16(0x7F));
+  const __m256i multi = _mm256_cmpgt_epi16(_mm256_srli_epi16(v, 7), _mm256_setzero_si256());
   const __m256i pair = _mm256_or_si256(
-      _mm256_or_si256(_mm256_srli_epi16(v, 6), _mm256_slli_epi16(_mm256_and_si256(v, _mm256_set1_epi16(0x3F)), 8)),
+      _mm256_or_si256(_mm256_srli_epi16(v, 6), _mm256_srli_epi16(_mm256_slli_epi16(v, 10), 2)),
       _mm256_set1_epi16(static_cast<short>(0x80C0)));
   const __m256i words = _mm256_blendv_epi8(v, pair, multi);
   const auto mask = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_packs_epi16(multi, multi)));
@@ -123,22 +123,26 @@ TOVRIC_VELARN_AVX2_INLINE inline std::size_t encode_two_byte16_avx2(__m256i a, _
 // U+FFFD), built in 16-bit lanes and spread to 32-bit lanes for the shuffle.
 TOVRIC_VELARN_AVX2_INLINE inline std::size_t encode_bmp16_avx2(__m256i a, __m256i b, unsigned char* out) noexcept {
   __m256i v = narrow_to_16(a, b);
-  const __m256i surrogate = _mm256_cmpeq_epi16(_mm256_and_si256(v, _mm256_set1_epi16(static_cast<short>(0xF800))),
-                                               _mm256_set1_epi16(static_cast<short>(0xD800)));
-  v = _mm256_blendv_epi8(v, _mm256_set1_epi16(static_cast<short>(0xFFFD)), surrogate);
-  const __m256i one = _mm256_cmpeq_epi16(_mm256_min_epu16(v, _mm256_set1_epi16(0x7F)), v);
-  const __m256i upto_two = _mm256_cmpeq_epi16(_mm256_min_epu16(v, _mm256_set1_epi16(0x7FF)), v);
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i v11 = _mm256_srli_epi16(v, 11);
+  v = _mm256_blendv_epi8(v, _mm256_set1_epi16(static_cast<short>(0xFFFD)),
+                         _mm256_cmpeq_epi16(v11, _mm256_set1_epi16(0xD800 >> 11)));
+  // Two bytes or more; three (a surrogate, now U+FFFD, was three already).
+  // Shifts and compares with zero rather than splatted constants (see
+  // reversed_sequences8).
+  const __m256i multi = _mm256_cmpgt_epi16(_mm256_srli_epi16(v, 7), zero);
+  const __m256i three = _mm256_cmpgt_epi16(v11, zero);
   // Low 16 bits: last byte, then the byte before it (C0 | bits 6-10 for two
-  // bytes, 80 | bits 6-11 for three); ASCII is the unit itself.
+  // bytes, 80 | bits 6-11 for three: C0 80 plus C0 00, carry dropped); ASCII
+  // is the unit itself.
   const __m256i tail = _mm256_or_si256(
-      _mm256_or_si256(_mm256_and_si256(v, _mm256_set1_epi16(0x3F)),
-                      _mm256_and_si256(_mm256_slli_epi16(v, 2), _mm256_set1_epi16(0x3F00))),
-      _mm256_or_si256(_mm256_set1_epi16(static_cast<short>(0x8080)),
-                      _mm256_and_si256(upto_two, _mm256_set1_epi16(0x4000))));
-  const __m256i low = _mm256_blendv_epi8(tail, v, one);
+      _mm256_or_si256(_mm256_srli_epi16(_mm256_slli_epi16(v, 10), 10),
+                      _mm256_slli_epi16(_mm256_srli_epi16(_mm256_slli_epi16(v, 4), 10), 8)),
+      _mm256_add_epi16(_mm256_set1_epi16(static_cast<short>(0xC080)), _mm256_slli_epi16(three, 14)));
+  const __m256i low = _mm256_blendv_epi8(v, tail, multi);
   // High 16 bits: the lead byte of a three-byte sequence.
-  const __m256i high = _mm256_andnot_si256(
-      upto_two, _mm256_or_si256(_mm256_srli_epi16(v, 12), _mm256_set1_epi16(0xE0)));
+  const __m256i high = _mm256_and_si256(three, _mm256_or_si256(_mm256_srli_epi16(v, 12), _mm256_set1_epi16(0xE0)));
+  const __m256i upto_two = _mm256_cmpeq_epi16(three, zero);
   if (_mm256_testz_si256(upto_two, upto_two)) {
     // Three bytes each (ideographs, most often): the same shuffle for every
     // group of four, 12 bytes each.
@@ -152,7 +156,7 @@ TOVRIC_VELARN_AVX2_INLINE inline std::size_t encode_bmp16_avx2(__m256i a, __m256
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 36), _mm256_extracti128_si256(second, 1));
     return 48;
   }
-  const __m256i counts = _mm256_add_epi16(_mm256_add_epi16(one, upto_two), _mm256_set1_epi16(2));
+  const __m256i counts = _mm256_sub_epi16(zero, _mm256_add_epi16(multi, three));
   std::uint64_t g01 = 0, g23 = 0;
   group_indices(counts, g01, g23);
   const unsigned g0 = g01 & 0xFFu, g1 = (g01 >> 32) & 0xFFu, g2 = g23 & 0xFFu, g3 = (g23 >> 32) & 0xFFu;
