@@ -261,27 +261,6 @@ TOVRIC_VELARN_INLINE int decode_block_sse2(const unsigned char* w, wchar_t* out,
 
 // ---- AVX2 ------------------------------------------------------------------
 
-// Gathers the 16-bit values marked by the bits of an 8-bit mask to the
-// front of a 16-byte lane.
-struct word_gather_table {
-  alignas(16) unsigned char shuffle[256][16];
-};
-constexpr word_gather_table make_word_gather() {
-  word_gather_table t{};
-  for (int m = 0; m < 256; ++m) {
-    int k = 0;
-    for (int j = 0; j < 8; ++j) {
-      if ((m >> j) & 1) {
-        t.shuffle[m][k++] = static_cast<unsigned char>(2 * j);
-        t.shuffle[m][k++] = static_cast<unsigned char>(2 * j + 1);
-      }
-    }
-    for (; k < 16; ++k) t.shuffle[m][k] = 0x80;
-  }
-  return t;
-}
-constexpr word_gather_table word_gather = make_word_gather();
-
 TOVRIC_VELARN_AVX2_INLINE std::uint64_t movemask_avx2(__m256i v) noexcept {
   return static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
 }
@@ -325,82 +304,68 @@ TOVRIC_VELARN_AVX2_INLINE bool classify_avx2(__m256i b, const unsigned char* w, 
   return _mm256_testz_si256(flags, flags) != 0;
 }
 
-// Sixteen bytes from `w`, widened to 16-bit lanes.
-TOVRIC_VELARN_AVX2_INLINE __m256i widen16_avx2(const unsigned char* w) noexcept {
-  return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(w)));
+// For each 8-bit mask, the positions of its set bits in order, three bits
+// each from the lowest: the indices of a permutation that gathers the
+// marked 32-bit lanes to the front.
+struct lane_gather_table {
+  std::uint32_t index[256];
+};
+constexpr lane_gather_table make_lane_gather() {
+  lane_gather_table t{};
+  for (int m = 0; m < 256; ++m) {
+    int k = 0;
+    for (int j = 0; j < 8; ++j) {
+      if ((m >> j) & 1) t.index[m] |= static_cast<std::uint32_t>(j) << (3 * k++);
+    }
+  }
+  return t;
+}
+constexpr lane_gather_table lane_gather = make_lane_gather();
+
+// Decodes the sequences that start at the eight positions from `window +
+// first` marked by `marks` (window: 16 bytes readable, first + 11 <= 16)
+// and stores their units at `out` (room for 8); returns the position after
+// them. Each position's byte and the three after it go to a 32-bit lane,
+// the byte at the position highest; the payload bits of the four bytes are
+// joined by two multiply-adds, and two shifts chosen by the lead byte's
+// high nibble keep the sequence's own bits.
+TOVRIC_VELARN_AVX2_INLINE wchar_t* decode_group8_avx2(const unsigned char* window, int first, unsigned marks,
+                                                      wchar_t* out) noexcept {
+  const __m256i bytes = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(window)));
+  const __m256i lane = _mm256_setr_epi8(3, 2, 1, 0, 4, 3, 2, 1, 5, 4, 3, 2, 6, 5, 4, 3, 7, 6, 5, 4, 8, 7, 6, 5, 9, 8,
+                                        7, 6, 10, 9, 8, 7);
+  const __m256i x = _mm256_shuffle_epi8(bytes, _mm256_add_epi8(lane, _mm256_set1_epi8(static_cast<char>(first))));
+  // Lead byte: 7 bits (its length marks, above its payload, are cut off
+  // below); the others 6. bits = lead << 18 | b1 << 12 | b2 << 6 | b3.
+  const __m256i payload = _mm256_and_si256(x, _mm256_set1_epi32(0x7F3F3F3F));
+  const __m256i pairs = _mm256_maddubs_epi16(payload, _mm256_set1_epi16(0x4001));
+  const __m256i bits = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x10000001));
+  // The lead's high nibble, xor 8, picks the shifts (up, then down) that
+  // keep the sequence's bits; bytes 1 to 3 of the index are 0, whose entry
+  // (a continuation byte, never a lead) is no shift.
+  const __m256i kind = _mm256_xor_si256(_mm256_srli_epi32(x, 28), _mm256_set1_epi32(8));
+  const __m256i up = _mm256_shuffle_epi8(
+      _mm256_setr_epi8(0, 0, 0, 0, 9, 9, 10, 11, 7, 7, 7, 7, 7, 7, 7, 7, 0, 0, 0, 0, 9, 9, 10, 11, 7, 7, 7, 7, 7, 7, 7, 7),
+      kind);
+  const __m256i down = _mm256_shuffle_epi8(_mm256_setr_epi8(0, 0, 0, 0, 21, 21, 16, 11, 25, 25, 25, 25, 25, 25, 25, 25,
+                                                            0, 0, 0, 0, 21, 21, 16, 11, 25, 25, 25, 25, 25, 25, 25, 25),
+                                           kind);
+  const __m256i values = _mm256_srlv_epi32(_mm256_sllv_epi32(bits, up), down);
+  const __m256i gather = _mm256_srlv_epi32(_mm256_set1_epi32(static_cast<int>(lane_gather.index[marks])),
+                                           _mm256_setr_epi32(0, 3, 6, 9, 12, 15, 18, 21));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permutevar8x32_epi32(values, gather));
+  return out + bit_counts.count[marks];
 }
 
-// Values of the sequences that start at each of the 16 positions from `w`
-// (19 bytes readable), in 16-bit lanes: the whole value for one to three
-// bytes; for four bytes the low 16 bits, with bits 16-20 in `high`, which is
-// computed only when `four` is set.
-TOVRIC_VELARN_AVX2_INLINE __m256i values16_avx2(const unsigned char* w, bool four, __m256i& high) noexcept {
-  const __m256i low6 = _mm256_set1_epi16(0x3F);
-  const __m256i x0 = widen16_avx2(w);
-  const __m256i x1 = widen16_avx2(w + 1);
-  const __m256i x2 = _mm256_and_si256(widen16_avx2(w + 2), low6);
-  const __m256i t1 = _mm256_and_si256(x1, low6);
-  // Two bytes: 5 + 6 bits. Three: 4 + 6 + 6 (the shift drops the lead's
-  // marker bits).
-  const __m256i two = _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(x0, _mm256_set1_epi16(0x1F)), 6), t1);
-  const __m256i three = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(x0, 12), _mm256_slli_epi16(t1, 6)), x2);
-  __m256i v = _mm256_blendv_epi8(x0, two, _mm256_cmpgt_epi16(x0, _mm256_set1_epi16(0xBF)));
-  v = _mm256_blendv_epi8(v, three, _mm256_cmpgt_epi16(x0, _mm256_set1_epi16(0xDF)));
-  if (!four) return v;
-  // Four bytes: the low 16 bits are the low 4 bits of the second byte and
-  // the 6 of the third and fourth; the high 5 bits the lead's 3 and the
-  // second byte's next 2.
-  const __m256i is_four = _mm256_cmpgt_epi16(x0, _mm256_set1_epi16(0xEF));
-  const __m256i x3 = _mm256_and_si256(widen16_avx2(w + 3), low6);
-  const __m256i four_low = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(x1, 12), _mm256_slli_epi16(x2, 6)), x3);
-  high = _mm256_and_si256(
-      is_four, _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(x0, _mm256_set1_epi16(7)), 2),
-                               _mm256_and_si256(_mm256_srli_epi16(x1, 4), _mm256_set1_epi16(3))));
-  return _mm256_blendv_epi8(v, four_low, is_four);
-}
-
-// The word shuffles that gather the lanes marked by the two bytes of
-// `marks` in each 128-bit lane.
-TOVRIC_VELARN_AVX2_INLINE __m256i gather_shuffles(unsigned marks) noexcept {
-  return _mm256_inserti128_si256(
-      _mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(word_gather.shuffle[marks & 0xFFu]))),
-      _mm_load_si128(reinterpret_cast<const __m128i*>(word_gather.shuffle[(marks >> 8) & 0xFFu])), 1);
-}
-
-// Stores the 16-bit values of `v` marked by the 16 bits of `marks` as
-// units at `out` (room for 16); returns the position after them.
-TOVRIC_VELARN_AVX2_INLINE wchar_t* store_marked16_avx2(__m256i v, unsigned marks, wchar_t* out) noexcept {
-  const __m256i packed = _mm256_shuffle_epi8(v, gather_shuffles(marks));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_cvtepu16_epi32(_mm256_castsi256_si128(packed)));
-  out += bit_counts.count[marks & 0xFFu];
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_cvtepu16_epi32(_mm256_extracti128_si256(packed, 1)));
-  return out + bit_counts.count[(marks >> 8) & 0xFFu];
-}
-
-// The same for values split into low and high 16 bits.
-TOVRIC_VELARN_AVX2_INLINE wchar_t* store_marked32_avx2(__m256i low, __m256i high, unsigned marks,
-                                                       wchar_t* out) noexcept {
-  const __m256i shuffle = gather_shuffles(marks);
-  const __m256i l = _mm256_shuffle_epi8(low, shuffle);
-  const __m256i h = _mm256_shuffle_epi8(high, shuffle);
-  const __m256i first = _mm256_unpacklo_epi16(l, h);   // values 0-3 of each lane
-  const __m256i second = _mm256_unpackhi_epi16(l, h);  // values 4-7
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute2x128_si256(first, second, 0x20));
-  out += bit_counts.count[marks & 0xFFu];
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute2x128_si256(first, second, 0x31));
-  return out + bit_counts.count[(marks >> 8) & 0xFFu];
-}
-
-// Sequences at every third byte from the block's start up to byte 27, and
-// one starting at byte 30 cut by the block's end (30 bytes consumed): ten
-// three-byte sequences (ideographs, most often).
-constexpr std::uint64_t three_byte_starts = 0x9249249;
+// Sequences at every third byte from the block's start up to byte 30, the
+// last one running past the block: ten three-byte sequences and the lead of
+// an eleventh (ideographs, most often).
+constexpr std::uint64_t three_byte_starts = 0x49249249;
 
 // Decodes ten three-byte sequences, known to be well-formed, from `w` into
 // `out` (room for 16 units): five per 128-bit lane (bytes 0-14 and 15-29),
-// gathered into 16-bit lanes by fixed shuffles. Returns the 30 bytes
-// consumed.
-TOVRIC_VELARN_AVX2_INLINE int decode_three_byte10_avx2(const unsigned char* w, wchar_t* out, int& produced) noexcept {
+// gathered into 16-bit lanes by fixed shuffles.
+TOVRIC_VELARN_AVX2_INLINE void decode_three_byte10_avx2(const unsigned char* w, wchar_t* out) noexcept {
   const __m256i bytes = _mm256_inserti128_si256(
       _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(w))),
       _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 15)), 1);
@@ -418,47 +383,78 @@ TOVRIC_VELARN_AVX2_INLINE int decode_three_byte10_avx2(const unsigned char* w, w
       _mm256_and_si256(third, low6));
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_cvtepu16_epi32(_mm256_castsi256_si128(values)));
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 5), _mm256_cvtepu16_epi32(_mm256_extracti128_si256(values, 1)));
-  produced = 10;
-  return 30;
 }
 
-// Decodes the 32-byte block at `w` (35 bytes readable), from its byte
-// `skip` on (0 to 16; the bytes before it are already decoded), into `out`
-// (room for 32 units). Returns the bytes consumed from `w + skip` (less
-// than 32 - skip where the last sequence runs past the block) and sets
-// `produced`; 0 means the bytes go to the scalar decoder.
-TOVRIC_VELARN_AVX2_INLINE int decode_block_avx2(const unsigned char* w, int skip, wchar_t* out,
-                                                int& produced) noexcept {
+// Where the AVX2 decoder is: the next block starts at `in`, units go to
+// `out`, and `carry` marks the continuation bytes expected at in, in + 1
+// and in + 2, those of the last sequence of the block before, which was
+// decoded from them before they were checked.
+struct stride {
+  int in;
+  int out;
+  std::uint64_t carry;
+};
+
+// Decodes the sequences that start in the 32-byte block at `at.in` (35
+// bytes readable), from its byte `skip` on (0 to 24; the bytes before it are
+// already decoded, and `at.carry` applies from there), into the units from
+// `at.out` (room for 32 - skip), and moves `at` past the block: a sequence
+// that runs past the block is decoded from the bytes after it, which are
+// marked in `at.carry` for the next block to check. Returns false, with `at`
+// unchanged, when the block goes to the scalar decoder. The next block's
+// address does not wait for this block's contents, except after ten
+// three-byte sequences (a predicted branch), which end 2 bytes early so
+// that the next block starts with a sequence.
+TOVRIC_VELARN_AVX2_INLINE bool decode_block_avx2(const unsigned char* p, int skip, wchar_t* units,
+                                                 stride& at) noexcept {
+  const unsigned char* w = p + at.in;
+  wchar_t* const out = units + at.out;
   const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w));
-  if (skip == 0 && _mm256_movemask_epi8(b) == 0) {
+  if (skip == 0 && (movemask_avx2(b) | at.carry) == 0) {
     for (int k = 0; k < 4; ++k) {
       const __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(w + 8 * k));
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * k), _mm256_cvtepu8_epi32(eight));
     }
-    produced = 32;
-    return 32;
+    at.in += 32;
+    at.out += 32;
+    return true;
   }
   byte_classes c{};
-  if (!classify_avx2(b, w, c)) return 0;
+  if (!classify_avx2(b, w, c)) return false;
   c = {c.cont >> skip, c.lead >> skip, c.lead3 >> skip, c.lead4 >> skip};
-  std::uint64_t starts = 0;
-  const int consumed = check_block(c, 32 - skip, starts);
-  if (consumed == 0) return 0;
-  if (skip == 0 && starts == three_byte_starts && consumed == 30) return decode_three_byte10_avx2(w, out, produced);
-  // Values in 16-bit lanes, 16 positions at a time; with four-byte
-  // sequences their high bits in a second vector.
-  const bool four = (c.lead4 & starts) != 0;
+  const int limit = 32 - skip;
+  const std::uint64_t in = (std::uint64_t{1} << limit) - 1;
+  // Every continuation byte in the block belongs to the lead before it, and
+  // no lead lacks one.
+  const std::uint64_t expected = c.lead << 1 | c.lead3 << 2 | c.lead4 << 3 | at.carry;
+  if (((c.cont ^ expected) & in) != 0) return false;
+  std::uint64_t starts = ~c.cont & in;
+  if (skip == 0 && starts == three_byte_starts && (c.lead3 & ~c.lead4) == starts) {
+    decode_three_byte10_avx2(w, out);
+    at = {at.in + 30, at.out + 10, 0};
+    return true;
+  }
+  at.carry = expected >> limit;
+  // Eight positions at a time; the last eight from a window that ends with
+  // the three bytes after the block.
   starts <<= skip;
   wchar_t* o = out;
-  for (int half = 0; half < 2; ++half) {
-    const auto marks = static_cast<unsigned>(starts >> (16 * half)) & 0xFFFFu;
-    if (marks == 0) continue;
-    __m256i high = _mm256_setzero_si256();
-    const __m256i low = values16_avx2(w + 16 * half, four, high);
-    o = four ? store_marked32_avx2(low, high, marks, o) : store_marked16_avx2(low, marks, o);
-  }
-  produced = static_cast<int>(o - out);
-  return consumed;
+  o = decode_group8_avx2(w, 0, starts & 0xFFu, o);
+  o = decode_group8_avx2(w + 8, 0, (starts >> 8) & 0xFFu, o);
+  o = decode_group8_avx2(w + 16, 0, (starts >> 16) & 0xFFu, o);
+  o = decode_group8_avx2(w + 19, 5, (starts >> 24) & 0xFFu, o);
+  at.in += 32;
+  at.out += static_cast<int>(o - out);
+  return true;
+}
+
+// The first sequence that `at` has not checked whole: the last one decoded
+// when continuation bytes of it are still to be checked, else the next one.
+TOVRIC_VELARN_INLINE cursor checked_up_to(const unsigned char* p, const stride& at) noexcept {
+  if (at.carry == 0) return {at.in, at.out};
+  int lead = at.in - 1;
+  while (is_continuation(p[lead])) --lead;
+  return {lead, at.out - 1};
 }
 
 // ---- drivers -----------------------------------------------------------------
@@ -498,32 +494,28 @@ int decode_utf8_sse2(const unsigned char* p, int n, wchar_t* units, int& count) 
 }
 
 TOVRIC_VELARN_AVX2 int decode_utf8_avx2(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
-  cursor at{0, 0};
+  stride at{0, 0, 0};
   // 32-byte blocks while the block and the three bytes after it are there.
   while (n - at.in >= 35) {
-    int produced = 0;
-    const int consumed = decode_block_avx2(p + at.in, 0, units + at.out, produced);
-    if (consumed > 0) {
-      at.in += consumed;
-      at.out += produced;
-    } else {
+    if (!decode_block_avx2(p, 0, units, at)) {
       // The scalar decoder is baseline code: clear the upper halves first.
       _mm256_zeroupper();
-      at = decode_scalar_until(p, n, at.in + 32, units, at);
+      const cursor next = decode_scalar_until(p, n, at.in + 32, units, checked_up_to(p, at));
+      at = {next.in, next.out, 0};
     }
   }
-  // Then, if 19 bytes or more are left, the block that ends 3 bytes before
-  // the end, from the first byte not yet decoded; then 16-byte blocks (the
-  // SSE2 ones, compiled here for AVX2) and the last bytes unit by unit.
-  if (n >= 35 && n - at.in >= 19) {
-    int produced = 0;
-    const int consumed = decode_block_avx2(p + n - 35, at.in - (n - 35), units + at.out, produced);
-    at.in += consumed;
-    at.out += produced;
+  // Then, if 16 bytes or more are left, the block that ends 3 bytes before
+  // the end, from the first byte not yet decoded.
+  if (n >= 35 && n - at.in >= 16) {
+    const int skip = at.in - (n - 35);
+    at.in = n - 35;
+    if (!decode_block_avx2(p, skip, units, at)) at.in += skip;
   }
-  at = decode_blocks_sse2(p, n, units, at);
+  // The last bytes, and all of them below 35, in 16-byte blocks (the SSE2
+  // ones, compiled here for AVX2) and unit by unit.
+  const cursor checked = decode_blocks_sse2(p, n, units, checked_up_to(p, at));
   _mm256_zeroupper();
-  const cursor end = decode_scalar_until(p, n, n, units, at);
+  const cursor end = decode_scalar_until(p, n, n, units, checked);
   count = end.out;
   return end.in;
 }

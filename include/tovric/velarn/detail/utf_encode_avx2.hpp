@@ -105,9 +105,9 @@ TOVRIC_VELARN_AVX2_INLINE inline std::size_t encode_ascii16_avx2(__m256i a, __m2
 // Sixteen units below 0x800: one or two bytes each, built in 16-bit lanes.
 TOVRIC_VELARN_AVX2_INLINE inline std::size_t encode_two_byte16_avx2(__m256i a, __m256i b, unsigned char* out) noexcept {
   const __m256i v = narrow_to_16(a, b);
-  const __m256i multi = _mm256_cmpgt_epi16(v, _mm256_set1_epi16(0x7F));
+  const __m256i multi = _mm256_cmpgt_epi16(_mm256_srli_epi16(v, 7), _mm256_setzero_si256());
   const __m256i pair = _mm256_or_si256(
-      _mm256_or_si256(_mm256_srli_epi16(v, 6), _mm256_slli_epi16(_mm256_and_si256(v, _mm256_set1_epi16(0x3F)), 8)),
+      _mm256_or_si256(_mm256_srli_epi16(v, 6), _mm256_srli_epi16(_mm256_slli_epi16(v, 10), 2)),
       _mm256_set1_epi16(static_cast<short>(0x80C0)));
   const __m256i words = _mm256_blendv_epi8(v, pair, multi);
   const auto mask = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_packs_epi16(multi, multi)));
@@ -123,22 +123,26 @@ TOVRIC_VELARN_AVX2_INLINE inline std::size_t encode_two_byte16_avx2(__m256i a, _
 // U+FFFD), built in 16-bit lanes and spread to 32-bit lanes for the shuffle.
 TOVRIC_VELARN_AVX2_INLINE inline std::size_t encode_bmp16_avx2(__m256i a, __m256i b, unsigned char* out) noexcept {
   __m256i v = narrow_to_16(a, b);
-  const __m256i surrogate = _mm256_cmpeq_epi16(_mm256_and_si256(v, _mm256_set1_epi16(static_cast<short>(0xF800))),
-                                               _mm256_set1_epi16(static_cast<short>(0xD800)));
-  v = _mm256_blendv_epi8(v, _mm256_set1_epi16(static_cast<short>(0xFFFD)), surrogate);
-  const __m256i one = _mm256_cmpeq_epi16(_mm256_min_epu16(v, _mm256_set1_epi16(0x7F)), v);
-  const __m256i upto_two = _mm256_cmpeq_epi16(_mm256_min_epu16(v, _mm256_set1_epi16(0x7FF)), v);
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i v11 = _mm256_srli_epi16(v, 11);
+  v = _mm256_blendv_epi8(v, _mm256_set1_epi16(static_cast<short>(0xFFFD)),
+                         _mm256_cmpeq_epi16(v11, _mm256_set1_epi16(0xD800 >> 11)));
+  // Two bytes or more; three (a surrogate, now U+FFFD, was three already).
+  // Shifts and compares with zero rather than splatted constants (see
+  // reversed_sequences8).
+  const __m256i multi = _mm256_cmpgt_epi16(_mm256_srli_epi16(v, 7), zero);
+  const __m256i three = _mm256_cmpgt_epi16(v11, zero);
   // Low 16 bits: last byte, then the byte before it (C0 | bits 6-10 for two
-  // bytes, 80 | bits 6-11 for three); ASCII is the unit itself.
+  // bytes, 80 | bits 6-11 for three: C0 80 plus C0 00, carry dropped); ASCII
+  // is the unit itself.
   const __m256i tail = _mm256_or_si256(
-      _mm256_or_si256(_mm256_and_si256(v, _mm256_set1_epi16(0x3F)),
-                      _mm256_and_si256(_mm256_slli_epi16(v, 2), _mm256_set1_epi16(0x3F00))),
-      _mm256_or_si256(_mm256_set1_epi16(static_cast<short>(0x8080)),
-                      _mm256_and_si256(upto_two, _mm256_set1_epi16(0x4000))));
-  const __m256i low = _mm256_blendv_epi8(tail, v, one);
+      _mm256_or_si256(_mm256_srli_epi16(_mm256_slli_epi16(v, 10), 10),
+                      _mm256_slli_epi16(_mm256_srli_epi16(_mm256_slli_epi16(v, 4), 10), 8)),
+      _mm256_add_epi16(_mm256_set1_epi16(static_cast<short>(0xC080)), _mm256_slli_epi16(three, 14)));
+  const __m256i low = _mm256_blendv_epi8(v, tail, multi);
   // High 16 bits: the lead byte of a three-byte sequence.
-  const __m256i high = _mm256_andnot_si256(
-      upto_two, _mm256_or_si256(_mm256_srli_epi16(v, 12), _mm256_set1_epi16(0xE0)));
+  const __m256i high = _mm256_and_si256(three, _mm256_or_si256(_mm256_srli_epi16(v, 12), _mm256_set1_epi16(0xE0)));
+  const __m256i upto_two = _mm256_cmpeq_epi16(three, zero);
   if (_mm256_testz_si256(upto_two, upto_two)) {
     // Three bytes each (ideographs, most often): the same shuffle for every
     // group of four, 12 bytes each.
@@ -152,7 +156,7 @@ TOVRIC_VELARN_AVX2_INLINE inline std::size_t encode_bmp16_avx2(__m256i a, __m256
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 36), _mm256_extracti128_si256(second, 1));
     return 48;
   }
-  const __m256i counts = _mm256_add_epi16(_mm256_add_epi16(one, upto_two), _mm256_set1_epi16(2));
+  const __m256i counts = _mm256_sub_epi16(zero, _mm256_add_epi16(multi, three));
   std::uint64_t g01 = 0, g23 = 0;
   group_indices(counts, g01, g23);
   const unsigned g0 = g01 & 0xFFu, g1 = (g01 >> 32) & 0xFFu, g2 = g23 & 0xFFu, g3 = (g23 >> 32) & 0xFFu;
@@ -173,30 +177,39 @@ TOVRIC_VELARN_AVX2_INLINE inline std::size_t encode_bmp16_avx2(__m256i a, __m256
   return n + len[g3];
 }
 
-// Eight units of any value in 32-bit lanes: invalid ones replaced, each
-// turned into its sequence in reverse (see make_reversed_sequences_table);
-// `counts` gets length - 1 per lane.
+// Eight units of any value in 32-bit lanes, each turned into its sequence
+// in reverse (see make_reversed_sequences_table), an invalid one into that
+// of U+FFFD; `counts` gets length - 1 per lane. The lengths come from the
+// value shifted right by 7, 11 and 16 compared with zero (unsigned, so that
+// a value with the top bit set is above them all): few splatted constants,
+// which GCC rebuilds from immediates inside the block loop.
 TOVRIC_VELARN_AVX2_INLINE inline __m256i reversed_sequences8(__m256i v, __m256i& counts) noexcept {
-  const __m256i invalid = _mm256_or_si256(
-      _mm256_cmpeq_epi32(_mm256_max_epu32(v, _mm256_set1_epi32(0x110000)), v),
-      _mm256_cmpeq_epi32(_mm256_and_si256(v, _mm256_set1_epi32(static_cast<int>(0xFFFFF800u))),
-                         _mm256_set1_epi32(0xD800)));
-  v = _mm256_blendv_epi8(v, _mm256_set1_epi32(0xFFFD), invalid);
-  const __m256i m1 = _mm256_cmpgt_epi32(v, _mm256_set1_epi32(0x7F));
-  const __m256i m2 = _mm256_cmpgt_epi32(v, _mm256_set1_epi32(0x7FF));
-  const __m256i m3 = _mm256_cmpgt_epi32(v, _mm256_set1_epi32(0xFFFF));
-  counts = _mm256_sub_epi32(_mm256_setzero_si256(), _mm256_add_epi32(_mm256_add_epi32(m1, m2), m3));
-  // Six bits per byte, lowest bits in the lowest byte: bits 0-11 to the low
-  // 16-bit half and 12-20 to the high one, then each half split in two.
-  const __m256i halves = _mm256_or_si256(_mm256_and_si256(v, _mm256_set1_epi32(0xFFF)),
-                                         _mm256_and_si256(_mm256_slli_epi32(v, 4), _mm256_set1_epi32(0x1FF0000)));
-  const __m256i bits = _mm256_or_si256(_mm256_and_si256(halves, _mm256_set1_epi16(0x3F)),
-                                       _mm256_and_si256(_mm256_slli_epi16(halves, 2), _mm256_set1_epi16(0x3F00)));
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i v7 = _mm256_srli_epi32(v, 7);
+  const __m256i v11 = _mm256_srli_epi32(v, 11);
+  const __m256i v16 = _mm256_srli_epi32(v, 16);
+  const __m256i m1 = _mm256_cmpgt_epi32(v7, zero);
+  const __m256i m2 = _mm256_cmpgt_epi32(v11, zero);
+  const __m256i m3 = _mm256_cmpgt_epi32(v16, zero);
+  // Above 0x10FFFF: three bytes, as U+FFFD, instead of four.
+  const __m256i above = _mm256_cmpgt_epi32(v16, _mm256_set1_epi32(0x10));
+  counts = _mm256_sub_epi32(above, _mm256_add_epi32(_mm256_add_epi32(m1, m2), m3));
+  const __m256i invalid = _mm256_or_si256(above, _mm256_cmpeq_epi32(v11, _mm256_set1_epi32(0xD800 >> 11)));
+  // Six bits per byte, lowest bits in the lowest byte: per unit two 16-bit
+  // lanes, bits 0-11 moved up by 4 and bits 8-23 as they are, each holding
+  // two of the fields at bits 4-9 and 10-15.
+  const __m256i words = _mm256_mullo_epi16(
+      _mm256_shuffle_epi8(v, _mm256_setr_epi8(0, 1, 1, 2, 4, 5, 5, 6, 8, 9, 9, 10, 12, 13, 13, 14, 0, 1, 1, 2, 4, 5, 5,
+                                              6, 8, 9, 9, 10, 12, 13, 13, 14)),
+      _mm256_setr_epi16(16, 1, 16, 1, 16, 1, 16, 1, 16, 1, 16, 1, 16, 1, 16, 1));
+  const __m256i bits = _mm256_or_si256(_mm256_srli_epi16(_mm256_slli_epi16(words, 6), 10),
+                                       _mm256_slli_epi16(_mm256_srli_epi16(words, 10), 8));
   // Continuation marks and lead byte by count: 00 00 C0 80, 00 E0 80 80,
-  // F0 80 80 80.
+  // F0 80 80 80. ASCII stays as it is; an invalid unit becomes EF BF BD.
   const __m256i marks = _mm256_permutevar8x32_epi32(
       _mm256_setr_epi32(0, 0xC080, 0xE08080, static_cast<int>(0xF0808080u), 0, 0, 0, 0), counts);
-  return _mm256_blendv_epi8(v, _mm256_or_si256(bits, marks), m1);
+  return _mm256_blendv_epi8(_mm256_blendv_epi8(v, _mm256_or_si256(bits, marks), m1), _mm256_set1_epi32(0xEFBFBD),
+                            invalid);
 }
 
 // Sixteen units of any value: one to four bytes each, in 32-bit lanes.
@@ -228,9 +241,14 @@ TOVRIC_VELARN_AVX2_INLINE inline std::size_t encode_block_avx2(const void* in, u
   const __m256i a = _mm256_loadu_si256(static_cast<const __m256i*>(in));
   const __m256i b = _mm256_loadu_si256(static_cast<const __m256i*>(in) + 1);
   const __m256i any = _mm256_or_si256(a, b);
-  if (_mm256_testz_si256(any, _mm256_set1_epi32(~0x7F))) return encode_ascii16_avx2(a, b, out);
-  if (_mm256_testz_si256(any, _mm256_set1_epi32(~0x7FF))) return encode_two_byte16_avx2(a, b, out);
-  if (_mm256_testz_si256(any, _mm256_set1_epi32(~0xFFFF))) return encode_bmp16_avx2(a, b, out);
+  // The largest unit below 0x80, 0x800, 0x10000: the OR shifted right by
+  // 7, 11, 16 is zero (tested without splatted constants, see above).
+  const __m256i any7 = _mm256_srli_epi32(any, 7);
+  if (_mm256_testz_si256(any7, any7)) return encode_ascii16_avx2(a, b, out);
+  const __m256i any11 = _mm256_srli_epi32(any, 11);
+  if (_mm256_testz_si256(any11, any11)) return encode_two_byte16_avx2(a, b, out);
+  const __m256i any16 = _mm256_srli_epi32(any, 16);
+  if (_mm256_testz_si256(any16, any16)) return encode_bmp16_avx2(a, b, out);
   return encode_any16_avx2(a, b, out);
 }
 
