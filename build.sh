@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # ./build.sh examples   install what is missing, build, run the example programs
 # ./build.sh test       install what is missing, build, run the whole test suite
+# ./build.sh ci-tools   install what .ci/run adds to the test suite (no build)
 #
 # On Debian 12 or 13 (as root, or through sudo) it first installs the Debian
 # packages that the command needs and the machine lacks, saying which, and
@@ -13,20 +14,22 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 usage() {
-  sed -n '2,3s/^# //p' "$0" >&2
+  sed -n '2,4s/^# //p' "$0" >&2
   exit 2
 }
 [[ $# == 1 ]] || usage
 command=$1
 
-# What building and running the examples needs; the test suite adds clang
-# and its sanitizer/fuzzer runtime (the clang and fuzz builds), valgrind,
-# Google Benchmark and utfcpp (the benchmark build and its comparator), and
-# the Debian packaging tools that the package test uses.
+# What building and running the examples needs; the test suite adds valgrind
+# (the context workloads run under it), binutils (readelf, for the exported
+# symbols and search paths) and the Debian packaging tools that the package
+# test uses. .ci/run's other builds add clang and its sanitizer and libFuzzer
+# runtime, Google Benchmark and utfcpp (the benchmarks and a comparator).
 packages=(cmake ninja-build g++ pkg-config libgtest-dev)
 case $command in
   examples) ;;
-  test) packages+=(clang valgrind libbenchmark-dev libutfcpp-dev binutils file dpkg-dev) ;;
+  test) packages+=(valgrind binutils file dpkg-dev) ;;
+  ci-tools) packages=(clang libbenchmark-dev libutfcpp-dev) ;;
   *) usage ;;
 esac
 
@@ -75,7 +78,7 @@ install_missing() {
     echo "   ${packages[*]}"
     return
   fi
-  if [[ $command == test ]]; then
+  if [[ $command == ci-tools ]]; then
     if ! installed clang && ! have_package_lists; then apt_update; fi
     local rt
     rt=$(clang_runtime_package) || true
@@ -112,5 +115,6 @@ case $command in
   test)
     cmake --workflow --preset test
     ;;
+  ci-tools) ;;
 esac
 echo "== build.sh $command: done in $((SECONDS - started)) s"

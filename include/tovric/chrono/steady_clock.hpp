@@ -2,6 +2,8 @@
 #ifndef TOVRIC_CHRONO_STEADY_CLOCK_HPP
 #define TOVRIC_CHRONO_STEADY_CLOCK_HPP
 
+#include "tovric/detail/language.hpp"
+
 #include <cstdint>
 
 namespace tovric::chrono {

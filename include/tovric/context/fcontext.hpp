@@ -4,6 +4,8 @@
 #ifndef TOVRIC_CONTEXT_FCONTEXT_HPP
 #define TOVRIC_CONTEXT_FCONTEXT_HPP
 
+#include "tovric/detail/language.hpp"
+
 #include <cstddef>
 
 #include "tovric/context/detail/config.hpp"

@@ -4,6 +4,8 @@
 #ifndef TOVRIC_CONTEXT_PROTECTED_STACK_HPP
 #define TOVRIC_CONTEXT_PROTECTED_STACK_HPP
 
+#include "tovric/detail/language.hpp"
+
 #include <sys/mman.h>
 
 #include <cerrno>

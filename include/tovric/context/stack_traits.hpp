@@ -3,6 +3,8 @@
 #ifndef TOVRIC_CONTEXT_STACK_TRAITS_HPP
 #define TOVRIC_CONTEXT_STACK_TRAITS_HPP
 
+#include "tovric/detail/language.hpp"
+
 #include <cstddef>
 
 #include "tovric/context/detail/config.hpp"

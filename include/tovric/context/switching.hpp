@@ -17,6 +17,8 @@
 #ifndef TOVRIC_CONTEXT_SWITCHING_HPP
 #define TOVRIC_CONTEXT_SWITCHING_HPP
 
+#include "tovric/detail/language.hpp"
+
 #include "tovric/context/detail/sanitizers.hpp"
 #include "tovric/context/fcontext.hpp"
 

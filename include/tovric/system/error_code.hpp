@@ -10,6 +10,8 @@
 #ifndef TOVRIC_SYSTEM_ERROR_CODE_HPP
 #define TOVRIC_SYSTEM_ERROR_CODE_HPP
 
+#include "tovric/detail/language.hpp"
+
 #include "tovric/system/detail/categories.hpp"
 #include "tovric/system/detail/std_category.hpp"
 #include "tovric/system/detail/error_category.hpp"

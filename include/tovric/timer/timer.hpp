@@ -3,6 +3,8 @@
 #ifndef TOVRIC_TIMER_TIMER_HPP
 #define TOVRIC_TIMER_TIMER_HPP
 
+#include "tovric/detail/language.hpp"
+
 #include <cstdint>
 #include <iosfwd>
 #include <string>

@@ -5,6 +5,8 @@
 #ifndef TOVRIC_VELARN_CONSOLE_BUFFER_HPP
 #define TOVRIC_VELARN_CONSOLE_BUFFER_HPP
 
+#include "tovric/detail/language.hpp"
+
 #include <cstdint>
 #include <streambuf>
 #include <vector>

@@ -3,6 +3,8 @@
 #ifndef TOVRIC_VELARN_CSTDIO_HPP
 #define TOVRIC_VELARN_CSTDIO_HPP
 
+#include "tovric/detail/language.hpp"
+
 #include <cstdio>
 
 #include "tovric/velarn/detail/config.hpp"

@@ -4,6 +4,8 @@
 #ifndef TOVRIC_VELARN_CSTDLIB_HPP
 #define TOVRIC_VELARN_CSTDLIB_HPP
 
+#include "tovric/detail/language.hpp"
+
 #include "tovric/velarn/detail/config.hpp"
 
 namespace tovric::velarn {

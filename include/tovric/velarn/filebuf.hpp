@@ -3,6 +3,8 @@
 #ifndef TOVRIC_VELARN_FILEBUF_HPP
 #define TOVRIC_VELARN_FILEBUF_HPP
 
+#include "tovric/detail/language.hpp"
+
 #include <cstdint>
 #include <cstdio>
 #include <ios>

@@ -3,6 +3,8 @@
 #ifndef TOVRIC_VELARN_IOSTREAM_HPP
 #define TOVRIC_VELARN_IOSTREAM_HPP
 
+#include "tovric/detail/language.hpp"
+
 #include "tovric/velarn/detail/config.hpp"
 
 namespace tovric::velarn {

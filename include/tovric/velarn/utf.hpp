@@ -3,6 +3,8 @@
 #ifndef TOVRIC_VELARN_UTF_HPP
 #define TOVRIC_VELARN_UTF_HPP
 
+#include "tovric/detail/language.hpp"
+
 #include <cstddef>
 #include <cstdint>
 
