@@ -16,15 +16,18 @@ namespace tovric::velarn::detail {
 // complete sequence whose value is overlong, a surrogate or above 0x10FFFF
 // is one U+FFFD for its lead byte alone, and decoding goes on after it.
 // Reads nothing outside [p, p + n) and writes nothing outside the n units.
-// Uses the AVX2 path where the CPU has it, else the SSE2 one.
+// Uses the path of utf::detail::current_simd_level(): on x86-64 the AVX2
+// path where the CPU has it, else the SSE2 one.
 int decode_utf8(const unsigned char* p, int n, wchar_t* units, int& count) noexcept;
 
 // The same, unit by unit.
 int decode_utf8_scalar(const unsigned char* p, int n, wchar_t* units, int& count) noexcept;
+#if defined(__x86_64__)
 // The same, 16-byte blocks with SSE2 (any x86-64 CPU).
 int decode_utf8_sse2(const unsigned char* p, int n, wchar_t* units, int& count) noexcept;
 // The same, 32-byte blocks with AVX2; only for a CPU that has it.
 int decode_utf8_avx2(const unsigned char* p, int n, wchar_t* units, int& count) noexcept;
+#endif
 
 }  // namespace tovric::velarn::detail
 

@@ -7,9 +7,11 @@
 #include <cstdint>
 
 #include "tovric/velarn/detail/convert_paths.hpp"
+#include "tovric/velarn/detail/isa_namespace.hpp"
 #include "tovric/velarn/detail/simd_level.hpp"
 
 namespace tovric::velarn::utf {
+inline namespace TOVRIC_VELARN_ISA_NAMESPACE {
 
 // Converts the units [begin, end) to UTF-8 into `buffer`, which holds `size`
 // bytes, the terminating NUL included. Each unit is encoded in 1 to 4 bytes;
@@ -40,6 +42,7 @@ Byte* convert_buffer(Byte* buffer, std::size_t size, const Unit* begin, const Un
   return detail::convert_buffer_scalar(buffer, size, begin, end);
 }
 
+}  // namespace TOVRIC_VELARN_ISA_NAMESPACE
 }  // namespace tovric::velarn::utf
 
 #endif
