@@ -531,9 +531,11 @@ TOVRIC_VELARN_AVX2 int decode_utf8_avx2(const unsigned char* p, int n, wchar_t* 
 
 #endif
 
+utf::detail::simd_level decoder_simd_level() noexcept { return utf::detail::current_simd_level(); }
+
 int decode_utf8(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
 #if defined(__x86_64__)
-  switch (utf::detail::current_simd_level()) {
+  switch (decoder_simd_level()) {
     case utf::detail::simd_level::avx2: return decode_utf8_avx2(p, n, units, count);
     case utf::detail::simd_level::sse2: return decode_utf8_sse2(p, n, units, count);
     case utf::detail::simd_level::scalar: break;
