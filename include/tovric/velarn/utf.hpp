@@ -1,5 +1,13 @@
 // tovric::velarn::utf: bounded conversion of wide (UTF-32) units to a
 // NUL-terminated UTF-8 string in a buffer that the caller supplies.
+//
+// The conversion is compiled in the including file. Everything of it that
+// the compiler may build differently with that file's instruction-set
+// options (-mavx2, -march=native) lives in an inline namespace named after
+// those options (detail/isa_namespace.hpp): a program whose files are built
+// with different options holds one copy per set, and each file runs the
+// copy built with its own, so a baseline file never runs AVX code on a CPU
+// without AVX because another file was built with -mavx2.
 #ifndef TOVRIC_VELARN_UTF_HPP
 #define TOVRIC_VELARN_UTF_HPP
 
