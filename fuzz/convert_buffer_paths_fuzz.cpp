@@ -15,6 +15,7 @@
 #include <cstring>
 #include <vector>
 
+#include "cpu_has_avx2.hpp"
 #include "guarded_memory.hpp"
 #include "tovric/velarn/utf.hpp"
 
@@ -74,9 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::memcpy(at_start, at_end, 4 * n);
 
   std::vector<converter> paths{&utf::detail::convert_buffer_sse2<char, wchar_t>};
-  if (utf::detail::current_simd_level() == utf::detail::simd_level::avx2) {
-    paths.push_back(&utf::detail::convert_buffer_avx2<char, wchar_t>);
-  }
+  if (cpu_has_avx2("convert_buffer_paths_fuzz")) paths.push_back(&utf::detail::convert_buffer_avx2<char, wchar_t>);
   const std::size_t largest = 4 * n + 1;
   guarded_memory output(largest);
   for (std::size_t buffer = 0; buffer <= largest; ++buffer) {

@@ -1,21 +1,24 @@
 // UTF-8 decoding for the console output buffer: a scalar decoder that states
-// the rules, and SSE2 and AVX2 paths that decode whole blocks of well-formed
-// text and hand every block that holds an error, or that is cut by the end
-// of the input, to the scalar decoder.
+// the rules, and (on x86-64) SSE2 and AVX2 paths that decode whole blocks of
+// well-formed text and hand every block that holds an error, or that is cut
+// by the end of the input, to the scalar decoder. Elsewhere the scalar
+// decoder is the one path.
 #include "utf8_decode.hpp"
-
-#include <immintrin.h>
 
 #include <cstdint>
 #include <cstring>
 
 #include "tovric/velarn/detail/simd_level.hpp"
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+
 // Compiled for AVX2 (chosen at run time); the helpers of the block loops are
 // inlined into them.
 #define TOVRIC_VELARN_AVX2 __attribute__((target("avx2")))
 #define TOVRIC_VELARN_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 #define TOVRIC_VELARN_INLINE __attribute__((always_inline)) inline
+#endif
 
 namespace tovric::velarn::detail {
 namespace {
@@ -112,6 +115,8 @@ cursor decode_scalar_until(const unsigned char* p, int n, int stop, wchar_t* uni
   }
   return {i, stored};
 }
+
+#if defined(__x86_64__)
 
 // ---- blocks ----------------------------------------------------------------
 
@@ -477,6 +482,8 @@ TOVRIC_VELARN_INLINE cursor decode_blocks_sse2(const unsigned char* p, int n, wc
   return at;
 }
 
+#endif
+
 }  // namespace
 
 int decode_utf8_scalar(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
@@ -484,6 +491,8 @@ int decode_utf8_scalar(const unsigned char* p, int n, wchar_t* units, int& count
   count = end.out;
   return end.in;
 }
+
+#if defined(__x86_64__)
 
 int decode_utf8_sse2(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
   const cursor at = decode_blocks_sse2(p, n, units, {0, 0});
@@ -520,12 +529,18 @@ TOVRIC_VELARN_AVX2 int decode_utf8_avx2(const unsigned char* p, int n, wchar_t* 
   return end.in;
 }
 
+#endif
+
+utf::detail::simd_level decoder_simd_level() noexcept { return utf::detail::current_simd_level(); }
+
 int decode_utf8(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
-  switch (utf::detail::current_simd_level()) {
+#if defined(__x86_64__)
+  switch (decoder_simd_level()) {
     case utf::detail::simd_level::avx2: return decode_utf8_avx2(p, n, units, count);
     case utf::detail::simd_level::sse2: return decode_utf8_sse2(p, n, units, count);
     case utf::detail::simd_level::scalar: break;
   }
+#endif
   return decode_utf8_scalar(p, n, units, count);
 }
 

@@ -1,7 +1,7 @@
 // The vector paths of both conversions against their unit-by-unit forms,
 // where the paths are most likely to differ: blocks of each kind, every
 // buffer size, sequences and errors at every offset around the block and
-// window boundaries. This file runs in one test executable per path level.
+// window boundaries. Run once per vector level (simd_level_main.cpp).
 #include <gtest/gtest.h>
 
 #include <cstdint>

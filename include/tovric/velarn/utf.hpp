@@ -1,5 +1,13 @@
 // tovric::velarn::utf: bounded conversion of wide (UTF-32) units to a
 // NUL-terminated UTF-8 string in a buffer that the caller supplies.
+//
+// The conversion is compiled in the including file. Everything of it that
+// the compiler may build differently with that file's instruction-set
+// options (-mavx2, -march=native) lives in an inline namespace named after
+// those options (detail/isa_namespace.hpp): a program whose files are built
+// with different options holds one copy per set, and each file runs the
+// copy built with its own, so a baseline file never runs AVX code on a CPU
+// without AVX because another file was built with -mavx2.
 #ifndef TOVRIC_VELARN_UTF_HPP
 #define TOVRIC_VELARN_UTF_HPP
 
@@ -9,9 +17,11 @@
 #include <cstdint>
 
 #include "tovric/velarn/detail/convert_paths.hpp"
+#include "tovric/velarn/detail/isa_namespace.hpp"
 #include "tovric/velarn/detail/simd_level.hpp"
 
 namespace tovric::velarn::utf {
+inline namespace TOVRIC_VELARN_ISA_NAMESPACE {
 
 // Converts the units [begin, end) to UTF-8 into `buffer`, which holds `size`
 // bytes, the terminating NUL included. Each unit is encoded in 1 to 4 bytes;
@@ -42,6 +52,7 @@ Byte* convert_buffer(Byte* buffer, std::size_t size, const Unit* begin, const Un
   return detail::convert_buffer_scalar(buffer, size, begin, end);
 }
 
+}  // namespace TOVRIC_VELARN_ISA_NAMESPACE
 }  // namespace tovric::velarn::utf
 
 #endif

@@ -9,13 +9,16 @@
 #include <cstdint>
 #include <cstring>
 
+#include "tovric/velarn/detail/isa_namespace.hpp"
 #include "tovric/velarn/detail/utf_encode.hpp"
 #if defined(__x86_64__)
 #include "tovric/velarn/detail/utf_encode_avx2.hpp"
 #include "tovric/velarn/detail/utf_encode_sse2.hpp"
 #endif
 
-namespace tovric::velarn::utf::detail {
+namespace tovric::velarn::utf {
+inline namespace TOVRIC_VELARN_ISA_NAMESPACE {
+namespace detail {
 
 // Converts [in, end) at `out` with `room` bytes left before the terminator's
 // byte, unit by unit, and terminates; returns `buffer`, or null (with the
@@ -143,6 +146,8 @@ TOVRIC_VELARN_AVX2 Byte* convert_buffer_avx2(Byte* buffer, std::size_t size, con
 
 #endif
 
-}  // namespace tovric::velarn::utf::detail
+}  // namespace detail
+}  // namespace TOVRIC_VELARN_ISA_NAMESPACE
+}  // namespace tovric::velarn::utf
 
 #endif

@@ -1,7 +1,9 @@
-// The vector instruction set that the UTF conversions use on this CPU:
-// SSE2, which every x86-64 CPU has, or AVX2 where the CPU and the operating
-// system support it. Detected once per program (per shared object) and then
-// read with one relaxed atomic load.
+// The vector instruction set that the UTF conversions use: SSE2, which
+// every x86-64 CPU has, or AVX2 where the CPU and the operating system
+// support it. Detected once (per set of instruction-set options, see
+// isa_namespace.hpp, and per shared object) and then read with one relaxed
+// atomic load. Tests and benchmarks choose a lower level, or any level the
+// CPU has, at run time with use_simd_level.
 #ifndef TOVRIC_VELARN_DETAIL_SIMD_LEVEL_HPP
 #define TOVRIC_VELARN_DETAIL_SIMD_LEVEL_HPP
 
@@ -11,7 +13,11 @@
 #include <cpuid.h>
 #endif
 
-namespace tovric::velarn::utf::detail {
+#include "tovric/velarn/detail/isa_namespace.hpp"
+
+namespace tovric::velarn::utf {
+inline namespace TOVRIC_VELARN_ISA_NAMESPACE {
+namespace detail {
 
 // The paths of the conversions, from the plain one-unit-at-a-time code up.
 enum class simd_level : int { scalar = 1, sse2 = 2, avx2 = 3 };
@@ -35,23 +41,36 @@ inline simd_level detect_simd_level() noexcept {
 #endif
 }
 
-// The level in use: the detected one, lowered to TOVRIC_VELARN_SIMD_LIMIT
-// (1 scalar, 2 SSE2, 3 AVX2) where a test or benchmark build defines that
-// macro to run a given path on any machine. The first calls may race to
-// detect; they all store the same value.
+// The level in use; 0 until first asked for or chosen.
+inline std::atomic<int> simd_level_in_use{0};
+
+// The level in use: the detected one unless use_simd_level chose another.
+// The first calls may race to detect; they all store the same value, and
+// none overwrites a level already chosen.
 inline simd_level current_simd_level() noexcept {
-  static std::atomic<int> cached{0};
-  int level = cached.load(std::memory_order_relaxed);
+  int level = simd_level_in_use.load(std::memory_order_relaxed);
   if (level == 0) {
-    level = static_cast<int>(detect_simd_level());
-#ifdef TOVRIC_VELARN_SIMD_LIMIT
-    if (level > TOVRIC_VELARN_SIMD_LIMIT) level = TOVRIC_VELARN_SIMD_LIMIT;
-#endif
-    cached.store(level, std::memory_order_relaxed);
+    const int detected = static_cast<int>(detect_simd_level());
+    simd_level_in_use.compare_exchange_strong(level, detected, std::memory_order_relaxed);
+    if (level == 0) level = detected;
   }
   return static_cast<simd_level>(level);
 }
 
-}  // namespace tovric::velarn::utf::detail
+// Makes the conversions use `level` from now on, so that a test or a
+// benchmark can run each path from the same compiled code: convert_buffer
+// as compiled with the caller's instruction-set options, and the library
+// code linked into the same program with those options (a shared library
+// keeps its own level). Returns false, and changes nothing, when the CPU
+// lacks `level`: a path is never silently replaced by another.
+inline bool use_simd_level(simd_level level) noexcept {
+  if (level < simd_level::scalar || level > detect_simd_level()) return false;
+  simd_level_in_use.store(static_cast<int>(level), std::memory_order_relaxed);
+  return true;
+}
+
+}  // namespace detail
+}  // namespace TOVRIC_VELARN_ISA_NAMESPACE
+}  // namespace tovric::velarn::utf
 
 #endif

@@ -9,7 +9,11 @@
 #include <cstring>
 #include <type_traits>
 
-namespace tovric::velarn::utf::detail {
+#include "tovric/velarn/detail/isa_namespace.hpp"
+
+namespace tovric::velarn::utf {
+inline namespace TOVRIC_VELARN_ISA_NAMESPACE {
+namespace detail {
 
 // A wide unit as the unsigned 32-bit value that the encoding looks at.
 template <typename Unit>
@@ -110,6 +114,8 @@ inline bool copy_ascii8(const Unit* in, Byte* out) noexcept {
   return true;
 }
 
-}  // namespace tovric::velarn::utf::detail
+}  // namespace detail
+}  // namespace TOVRIC_VELARN_ISA_NAMESPACE
+}  // namespace tovric::velarn::utf
 
 #endif

@@ -10,11 +10,15 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "tovric/velarn/detail/isa_namespace.hpp"
+
 // Compiled for AVX2, and inlined into the block loop of the AVX2 path.
 #define TOVRIC_VELARN_AVX2 __attribute__((target("avx2")))
 #define TOVRIC_VELARN_AVX2_INLINE __attribute__((target("avx2"), always_inline))
 
-namespace tovric::velarn::utf::detail {
+namespace tovric::velarn::utf {
+inline namespace TOVRIC_VELARN_ISA_NAMESPACE {
+namespace detail {
 
 // Byte shuffles that gather variable-length pieces of a 16-byte lane into
 // consecutive bytes, with the number of bytes gathered. Indices above 15 are
@@ -252,6 +256,8 @@ TOVRIC_VELARN_AVX2_INLINE inline std::size_t encode_block_avx2(const void* in, u
   return encode_any16_avx2(a, b, out);
 }
 
-}  // namespace tovric::velarn::utf::detail
+}  // namespace detail
+}  // namespace TOVRIC_VELARN_ISA_NAMESPACE
+}  // namespace tovric::velarn::utf
 
 #endif

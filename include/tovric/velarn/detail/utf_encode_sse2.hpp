@@ -11,12 +11,15 @@
 #include <cstdint>
 #include <cstring>
 
+#include "tovric/velarn/detail/isa_namespace.hpp"
 #include "tovric/velarn/detail/utf_encode.hpp"
 
 // Inlined into the block loop of the SSE2 path.
 #define TOVRIC_VELARN_SSE2_INLINE __attribute__((always_inline)) inline
 
-namespace tovric::velarn::utf::detail {
+namespace tovric::velarn::utf {
+inline namespace TOVRIC_VELARN_ISA_NAMESPACE {
+namespace detail {
 
 // Four units below 0x800, each a one-byte unit (high byte 0) or a two-byte
 // sequence in a 16-bit word, `mask` bit k marking unit k as two bytes long:
@@ -125,6 +128,8 @@ TOVRIC_VELARN_SSE2_INLINE std::size_t encode_block_sse2(const void* in, unsigned
   return static_cast<std::size_t>(end - out);
 }
 
-}  // namespace tovric::velarn::utf::detail
+}  // namespace detail
+}  // namespace TOVRIC_VELARN_ISA_NAMESPACE
+}  // namespace tovric::velarn::utf
 
 #endif
