@@ -22,13 +22,14 @@ command=$1
 
 # What building and running the examples needs; the test suite adds valgrind
 # (the context workloads run under it), binutils (readelf, for the exported
-# symbols and search paths) and the Debian packaging tools that the package
-# test uses. .ci/run's other builds add clang and its sanitizer and libFuzzer
+# symbols and search paths), the Debian packaging tools that the package
+# test uses and qemu-user (the UTF conversions run on an emulated CPU
+# without AVX). .ci/run's other builds add clang and its sanitizer and libFuzzer
 # runtime, Google Benchmark and utfcpp (the benchmarks and a comparator).
 packages=(cmake ninja-build g++ pkg-config libgtest-dev)
 case $command in
   examples) ;;
-  test) packages+=(valgrind binutils file dpkg-dev) ;;
+  test) packages+=(valgrind binutils file dpkg-dev qemu-user) ;;
   ci-tools) packages=(clang libbenchmark-dev libutfcpp-dev) ;;
   *) usage ;;
 esac
