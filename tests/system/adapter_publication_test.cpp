@@ -49,6 +49,27 @@ void operator delete(void* block) noexcept {
 
 void operator delete(void* block, std::size_t) noexcept { operator delete(block); }
 
+// The other unaligned forms go through the replaced operator new and
+// operator delete above, so that every block is counted and freed by the
+// allocator that made it. A sanitizer's runtime supplies whichever forms a
+// program leaves out, and libstdc++ 14 takes its temporary buffers (those of
+// std::stable_sort, for one) from the nothrow form.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return operator new(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+  return operator new(size, tag);
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept { operator delete(block); }
+void operator delete[](void* block) noexcept { operator delete(block); }
+void operator delete[](void* block, std::size_t) noexcept { operator delete(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { operator delete(block); }
+
 namespace {
 
 using namespace tovric::system;
