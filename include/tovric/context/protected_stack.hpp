@@ -56,8 +56,8 @@ namespace tovric::context {
 // (g++ and clang++ both have it) where large frames are possible.
 class protected_stack {
  public:
-  // Maps max(size, stack_traits::minimum_size()) bytes rounded up to whole
-  // pages, and the guard page. Throws std::system_error carrying the errno of
+  // Maps max(size, stack_traits::minimum_size()) bytes and the record's 64,
+  // rounded up to whole pages, and the guard page. Throws std::system_error carrying the errno of
   // the failed mmap or mprotect, in the generic category (ENOMEM for a size
   // that cannot be mapped, and for one so large that rounding it up
   // overflows); nothing stays mapped then. A system_error rather than

@@ -69,8 +69,8 @@ inline fcontext_transfer ontop(fcontext_handle to, void* payload, fcontext_ontop
 
 // The last switch off the running context: jump(to, payload), after which
 // the running context is never resumed (nothing returns here). Call it
-// outside any catch handler. The stack may be destroyed or reused for
-// nothing else once the switch is made (see the rules above).
+// outside any catch handler. Once the switch is made, the context's stack
+// may be destroyed; the next context needs a stack of its own.
 [[noreturn]] inline void leave(fcontext_handle to, void* payload);
 
 // Does nothing: a switch is complete before the entry function of the
