@@ -4,9 +4,9 @@
 // the kit's inline functions are among those the linker may keep.
 #include <cstddef>
 
+#include "drive.hpp"
 #include "mixed_flags.hpp"
 #include "tovric/context/protected_stack.hpp"
-#include "tovric/context/switching.hpp"
 
 namespace ctx = tovric::context;
 
@@ -17,13 +17,4 @@ std::size_t plain_unrelated_stack_size() {
 
 ctx::protected_stack plain_stack(std::size_t size) { return ctx::protected_stack(size); }
 
-int plain_drive(ctx::fcontext_entry entry) {
-  ctx::protected_stack stack(64 * 1024);
-  ctx::fcontext_transfer t{ctx::make_fcontext(stack.top(), stack.size(), entry), nullptr};
-  int sum = 0;
-  for (;;) {
-    t = ctx::jump(t.from, nullptr);
-    if (t.payload == nullptr) return sum;
-    sum += *static_cast<int*>(t.payload);
-  }
-}
+int plain_drive(ctx::fcontext_entry entry) { return drive_to_the_end(entry); }

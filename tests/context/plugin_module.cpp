@@ -5,8 +5,8 @@
 // same contexts and threads.
 #include <stdexcept>
 
+#include "drive.hpp"
 #include "plugin.hpp"
-#include "tovric/context/protected_stack.hpp"
 #include "tovric/context/switching.hpp"
 
 namespace ctx = tovric::context;
@@ -33,15 +33,5 @@ PLUGIN_EXPORT void plugin_generator(ctx::fcontext_transfer t) {
   ctx::leave(t.from, nullptr);
 }
 
-// Drives `entry` on a stack of the plugin's own, switching from the plugin:
-// the sum of the ints it yields until it yields null.
-PLUGIN_EXPORT int plugin_drive(ctx::fcontext_entry entry) {
-  ctx::protected_stack stack(64 * 1024);
-  ctx::fcontext_transfer t{ctx::make_fcontext(stack.top(), stack.size(), entry), nullptr};
-  int sum = 0;
-  for (;;) {
-    t = ctx::jump(t.from, nullptr);
-    if (t.payload == nullptr) return sum;
-    sum += *static_cast<int*>(t.payload);
-  }
-}
+// Drives `entry` on a stack of the plugin's own, switching from the plugin.
+PLUGIN_EXPORT int plugin_drive(ctx::fcontext_entry entry) { return drive_to_the_end(entry); }
