@@ -4,11 +4,18 @@
 // The producer then switches back for the last time; its entry function
 // never returns.
 //
+// The producer ends by leave(), its last switch, made after it has left the
+// catch handler: a context that switched away from inside a handler would
+// keep the exception caught for good (a leak) and hand it, as the current
+// exception, to whatever the thread runs next. main checks that nothing is
+// left behind.
+//
 // The producer's stack is a protected_stack (an overflow faults at its guard
-// page), and every switch goes through jump/ontop, so the program runs
+// page), and every switch goes through jump/ontop/leave, so the program runs
 // cleanly under AddressSanitizer, ThreadSanitizer and valgrind.
 #include <cstdint>
 #include <cstdio>
+#include <exception>
 
 #include "tovric/context/protected_stack.hpp"
 #include "tovric/context/switching.hpp"
@@ -28,9 +35,9 @@ ctx::fcontext_transfer ask_to_stop(ctx::fcontext_transfer t) { throw stop_reques
 // Each switch back hands over a pointer to the next number; a null payload on
 // the last switch says the producer has ended.
 void fibonacci(ctx::fcontext_transfer t) {
-  ctx::entered(t);
   std::uint64_t a = 0;
   std::uint64_t b = 1;
+  ctx::fcontext_handle consumer = nullptr;
   try {
     for (;;) {
       t = ctx::jump(t.from, &a);
@@ -39,10 +46,11 @@ void fibonacci(ctx::fcontext_transfer t) {
       b = next;
     }
   } catch (const stop_request& stop) {
-    std::printf("producer: stop requested after %llu, switching back for the last time\n",
-                static_cast<unsigned long long>(a));
-    ctx::jump(stop.consumer, nullptr);  // never resumed: the context ends here
+    consumer = stop.consumer;  // only noted here: the switch comes after the handler
   }
+  std::printf("producer: stop requested after %llu, switching back for the last time\n",
+              static_cast<unsigned long long>(a));
+  ctx::leave(consumer, nullptr);  // never resumed: the context ends here
 }
 
 }  // namespace
@@ -61,5 +69,9 @@ int main() {
 
   const ctx::fcontext_transfer last = ctx::ontop(producer, nullptr, &ask_to_stop);
   std::printf("producer ended, last payload %s\n", last.payload == nullptr ? "null" : "not null");
+  if (std::current_exception() != nullptr) {
+    std::printf("an exception is still being handled\n");
+    return 1;
+  }
   return 0;
 }

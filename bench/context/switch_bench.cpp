@@ -1,7 +1,8 @@
 // One round trip (there and back again) between two flows of control on one
 // thread: jump_fcontext, ontop_fcontext with an identity on-top function,
-// the same two through the switch wrappers of switching.hpp (which must cost
-// nothing in this plain build), swapcontext, and a C++20 coroutine resume +
+// the same two through the switch wrappers of switching.hpp (in a process
+// without a sanitizer runtime: two tests of weak references, then the bare
+// routine), swapcontext, and a C++20 coroutine resume +
 // suspend; and, for a user without contexts, a two-thread ping-pong over a
 // futex. Prints each time as a ratio to the jump_fcontext round trip at the
 // end.

@@ -19,6 +19,7 @@ using tovric::context::fcontext_handle;
 using tovric::context::fcontext_ontop;
 using tovric::context::fcontext_transfer;
 using tovric::context::jump;
+using tovric::context::leave;
 using tovric::context::ontop;
 
 // The stack of one test context.
@@ -39,8 +40,7 @@ class test_stack : public tovric::context::protected_stack {
 
 // The last switch away from a test context: its handle is never resumed.
 [[noreturn]] inline void switch_away_for_good(fcontext_handle to, void* payload) {
-  jump(to, payload);
-  std::abort();
+  leave(to, payload);
 }
 
 }  // namespace context_test

@@ -34,25 +34,32 @@
 namespace tovric::context {
 
 // Owns one context stack: size() bytes ending at top(), at least the size
-// asked for, with one page below them that can be neither read nor written. Pass top() and size()
-// to make_fcontext. Both come from one private anonymous mapping that the
-// destructor unmaps; the owner must not destroy the stack while a context on
-// it may still be resumed. Movable (the memory stays where it is; the
-// moved-from object owns nothing and has a null top() and size() 0), not
-// copyable.
+// asked for, with one page below them that can be neither read nor written.
+// Pass top() and size() to make_fcontext. Both come from one private
+// anonymous mapping that the destructor unmaps; the owner must not destroy
+// the stack while a context on it may still be resumed. Movable (the memory
+// stays where it is; the moved-from object owns nothing and has a null top()
+// and size() 0), not copyable.
 //
-// Under valgrind the stack is registered as a stack for its lifetime, when
-// <valgrind/valgrind.h> was found at build time; valgrind then follows
-// switches onto it and back without warnings. In builds with AddressSanitizer
-// or ThreadSanitizer a 64-byte record of the stack sits just above top(), for
-// the switch wrappers of switching.hpp.
+// The layout is the same in every build and every file, whatever its flags:
+// the mapping is whole pages, the guard page, then the stack, then a 64-byte
+// record of the stack just above top(), which the switch wrappers of
+// switching.hpp read in a process that runs with AddressSanitizer or
+// ThreadSanitizer (detail/stack_record.hpp). Under valgrind the stack is
+// registered as a stack for its lifetime, when <valgrind/valgrind.h> was
+// found at build time; valgrind then follows switches onto it and back
+// without warnings.
 //
-// One guard page stops frames smaller than a page; a function with a larger
-// frame may step over it unless built with -fstack-clash-protection.
+// The guard page stops only frames smaller than a page: a function whose
+// frame (its locals, a large array, an alloca) is larger than a page may
+// step over the guard and write into whatever mapping lies below, unless it
+// is built with -fstack-clash-protection, which makes it touch each page of
+// a large frame in turn. Build code that runs on these stacks with that flag
+// (g++ and clang++ both have it) where large frames are possible.
 class protected_stack {
  public:
-  // Maps max(size, stack_traits::minimum_size()) bytes rounded up to whole
-  // pages, and the guard page. Throws std::system_error carrying the errno of
+  // Maps max(size, stack_traits::minimum_size()) bytes and the record's 64,
+  // rounded up to whole pages, and the guard page. Throws std::system_error carrying the errno of
   // the failed mmap or mprotect, in the generic category (ENOMEM for a size
   // that cannot be mapped, and for one so large that rounding it up
   // overflows); nothing stays mapped then. A system_error rather than
@@ -69,7 +76,7 @@ class protected_stack {
   // The high end of the stack, a multiple of 16; the first byte past it is
   // not part of the stack.
   void* top() const noexcept { return stack_top; }
-  // Bytes of stack below top(): a whole number of pages in a plain build.
+  // Bytes of stack below top(): whole pages less the 64 bytes of the record.
   std::size_t size() const noexcept { return stack_size; }
 
  private:
@@ -136,9 +143,7 @@ inline protected_stack::protected_stack(std::size_t size) {
 #if TOVRIC_CONTEXT_DETAIL_VALGRIND
   valgrind_id = VALGRIND_STACK_REGISTER(bottom, bottom + stack_size - 1);
 #endif
-#if TOVRIC_CONTEXT_DETAIL_ANNOUNCE
   detail::open_stack_record(stack_top, bottom, stack_size);
-#endif
 }
 
 inline protected_stack::~protected_stack() { release(); }
@@ -167,9 +172,7 @@ inline void protected_stack::release() noexcept {
 #if TOVRIC_CONTEXT_DETAIL_VALGRIND
   VALGRIND_STACK_DEREGISTER(valgrind_id);
 #endif
-#if TOVRIC_CONTEXT_DETAIL_ANNOUNCE
   detail::close_stack_record(stack_top);
-#endif
   ::munmap(mapping, mapping_length);
   mapping = nullptr;
 }
