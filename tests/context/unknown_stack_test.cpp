@@ -2,7 +2,8 @@
 // protected_stack, in a process that runs with a sanitizer: the process ends
 // with the wrappers' message, having read nothing outside that memory (no
 // sanitizer report, no fault). Without a sanitizer runtime the wrappers are
-// the bare routines, which check nothing, and the tests are skipped.
+// the bare routines, which check nothing, and the tests are skipped. A used
+// stack takes a new context through protected_stack::prepare.
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 
@@ -66,4 +67,19 @@ TEST_F(UnknownStackDeathTest, ProtectedStackUsedByAnEarlierContextGetsTheMessage
         jump(stack.make(&never_started), nullptr);
       },
       message);
+}
+
+// The same stack, prepared again through prepare(), takes context after
+// context; each runs, hands its value over and leaves.
+TEST(UsedProtectedStack, TakesANewContextThroughPrepare) {
+  test_stack stack(32 * 1024);
+  for (int round = 0; round < 3; ++round) {
+    const fcontext_transfer t = jump(stack.prepare([](fcontext_transfer from) {
+                                       int on_the_stack[64] = {};
+                                       on_the_stack[63] = *static_cast<int*>(from.payload) + 1;
+                                       leave(from.from, &on_the_stack[63]);
+                                     }),
+                                     &round);
+    EXPECT_EQ(*static_cast<int*>(t.payload), round + 1);
+  }
 }

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "tovric/context/detail/stack_record.hpp"
+#include "tovric/context/fcontext.hpp"
 #include "tovric/context/stack_traits.hpp"
 
 #if defined(__has_include)
@@ -78,6 +79,14 @@ class protected_stack {
   void* top() const noexcept { return stack_top; }
   // Bytes of stack below top(): whole pages less the 64 bytes of the record.
   std::size_t size() const noexcept { return stack_size; }
+
+  // make_fcontext(top(), size(), entry), with the new context named for the
+  // switch wrappers as a fresh stack's first context is: the way to start
+  // another context on a stack on which one has run (a used stack's first
+  // bytes below the top hold that context's frames, so make_fcontext alone
+  // leaves the new frame unknown to the wrappers in a process with a
+  // sanitizer). No context on the stack may be resumed afterwards.
+  fcontext_handle prepare(fcontext_entry entry) noexcept;
 
  private:
   void release() noexcept;
@@ -144,6 +153,11 @@ inline protected_stack::protected_stack(std::size_t size) {
   valgrind_id = VALGRIND_STACK_REGISTER(bottom, bottom + stack_size - 1);
 #endif
   detail::open_stack_record(stack_top, bottom, stack_size);
+}
+
+inline fcontext_handle protected_stack::prepare(fcontext_entry entry) noexcept {
+  detail::rename_stack_record(stack_top);
+  return make_fcontext(stack_top, stack_size, entry);
 }
 
 inline protected_stack::~protected_stack() { release(); }

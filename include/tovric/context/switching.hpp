@@ -18,10 +18,10 @@
 //
 // Rules where a sanitizer runs (harmless elsewhere):
 // - every context lives on a protected_stack and is prepared by
-//   make_fcontext(stack.top(), stack.size(), entry), or a top between top()
-//   and top() + 15, on a stack on which no context has run yet (make a new
-//   stack for the next context; preparing again before the first switch
-//   replaces the frame, as the bare routine does);
+//   stack.prepare(entry), or by make_fcontext(stack.top(), stack.size(),
+//   entry) (or a top between top() and top() + 15) on a stack on which no
+//   context has run yet (preparing again before the first switch replaces
+//   the frame, as the bare routine does);
 // - every switch goes through jump, ontop or leave, none through the bare
 //   routines;
 // - a context's last switch is leave(): ASan then frees the fake stack it
