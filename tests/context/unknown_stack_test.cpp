@@ -70,16 +70,20 @@ TEST_F(UnknownStackDeathTest, ProtectedStackUsedByAnEarlierContextGetsTheMessage
 }
 
 // The same stack, prepared again through prepare(), takes context after
-// context; each runs, hands its value over and leaves.
+// context; each runs, answers through the caller's memory and leaves (what
+// was on its own stack is gone once it has left).
 TEST(UsedProtectedStack, TakesANewContextThroughPrepare) {
   test_stack stack(32 * 1024);
   for (int round = 0; round < 3; ++round) {
+    int answer = round;
     const fcontext_transfer t = jump(stack.prepare([](fcontext_transfer from) {
                                        int on_the_stack[64] = {};
                                        on_the_stack[63] = *static_cast<int*>(from.payload) + 1;
-                                       leave(from.from, &on_the_stack[63]);
+                                       *static_cast<int*>(from.payload) = on_the_stack[63];
+                                       leave(from.from, from.payload);
                                      }),
-                                     &round);
-    EXPECT_EQ(*static_cast<int*>(t.payload), round + 1);
+                                     &answer);
+    EXPECT_EQ(t.payload, &answer);
+    EXPECT_EQ(answer, round + 1);
   }
 }

@@ -19,18 +19,9 @@
 #include <utility>
 
 #include "tovric/context/detail/stack_record.hpp"
+#include "tovric/context/detail/valgrind_stack.hpp"
 #include "tovric/context/fcontext.hpp"
 #include "tovric/context/stack_traits.hpp"
-
-#if defined(__has_include)
-#if __has_include(<valgrind/valgrind.h>)
-#include <valgrind/valgrind.h>
-#define TOVRIC_CONTEXT_DETAIL_VALGRIND 1
-#endif
-#endif
-#ifndef TOVRIC_CONTEXT_DETAIL_VALGRIND
-#define TOVRIC_CONTEXT_DETAIL_VALGRIND 0
-#endif
 
 namespace tovric::context {
 
@@ -46,10 +37,9 @@ namespace tovric::context {
 // the mapping is whole pages, the guard page, then the stack, then a 64-byte
 // record of the stack just above top(), which the switch wrappers of
 // switching.hpp read in a process that runs with AddressSanitizer or
-// ThreadSanitizer (detail/stack_record.hpp). Under valgrind the stack is
-// registered as a stack for its lifetime, when <valgrind/valgrind.h> was
-// found at build time; valgrind then follows switches onto it and back
-// without warnings.
+// ThreadSanitizer (detail/stack_record.hpp). Under valgrind (on x86-64) the
+// stack is registered as a stack for its lifetime; valgrind then follows
+// switches onto it and back without warnings.
 //
 // The guard page stops only frames smaller than a page: a function whose
 // frame (its locals, a large array, an alloca) is larger than a page may
@@ -149,9 +139,7 @@ inline protected_stack::protected_stack(std::size_t size) {
   mapping_length = length;
   stack_size = usable - detail::stack_record_slot;
   stack_top = bottom + stack_size;
-#if TOVRIC_CONTEXT_DETAIL_VALGRIND
-  valgrind_id = VALGRIND_STACK_REGISTER(bottom, bottom + stack_size - 1);
-#endif
+  valgrind_id = detail::valgrind_register_stack(bottom, bottom + stack_size);
   detail::open_stack_record(stack_top, bottom, stack_size);
 }
 
@@ -183,9 +171,7 @@ inline protected_stack& protected_stack::operator=(protected_stack&& other) noex
 
 inline void protected_stack::release() noexcept {
   if (mapping == nullptr) return;
-#if TOVRIC_CONTEXT_DETAIL_VALGRIND
-  VALGRIND_STACK_DEREGISTER(valgrind_id);
-#endif
+  detail::valgrind_deregister_stack(valgrind_id);
   detail::close_stack_record(stack_top);
   ::munmap(mapping, mapping_length);
   mapping = nullptr;
