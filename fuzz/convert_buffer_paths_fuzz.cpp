@@ -1,5 +1,6 @@
-// Differential fuzzing of utf::convert_buffer's vector paths (SSE2, and AVX2
-// where the CPU has it) against its unit-by-unit path.
+// Differential fuzzing of utf::convert_buffer on every vector level that the
+// CPU has (chosen at run time, see simd_levels.hpp) against its unit-by-unit
+// path.
 //
 // Every four input bytes make one unit; the top bits of the fourth pick its
 // kind (ASCII, two-byte, any BMP value with surrogates, CJK, emoji, any code
@@ -15,8 +16,8 @@
 #include <cstring>
 #include <vector>
 
-#include "cpu_has_avx2.hpp"
 #include "guarded_memory.hpp"
+#include "simd_levels.hpp"
 #include "tovric/velarn/utf.hpp"
 
 namespace {
@@ -74,8 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto* at_start = reinterpret_cast<wchar_t*>(copy.at_start(4 * n));
   std::memcpy(at_start, at_end, 4 * n);
 
-  std::vector<converter> paths{&utf::detail::convert_buffer_sse2<char, wchar_t>};
-  if (cpu_has_avx2("convert_buffer_paths_fuzz")) paths.push_back(&utf::detail::convert_buffer_avx2<char, wchar_t>);
+  const auto& levels = vector_levels_to_fuzz("convert_buffer_paths_fuzz");
   const std::size_t largest = 4 * n + 1;
   guarded_memory output(largest);
   for (std::size_t buffer = 0; buffer <= largest; ++buffer) {
@@ -89,7 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (text + length > buffer - 1) break;
       text += length;
     }
-    for (const converter path : paths) {
+    for (const auto level : levels) {
+      utf::detail::use_simd_level(level);
+      const converter path = &utf::convert_buffer<char, wchar_t>;
       compare(path, reinterpret_cast<char*>(output.at_end(buffer)), buffer, at_end, at_end + n, expected, ok,
               text);
       compare(path, reinterpret_cast<char*>(output.at_start(buffer)), buffer, at_start, at_start + n, expected,

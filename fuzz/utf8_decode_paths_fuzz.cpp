@@ -1,5 +1,6 @@
-// Differential fuzzing of the UTF-8 decoder's vector paths (SSE2, and AVX2
-// where the CPU has it) against its scalar decoder.
+// Differential fuzzing of the UTF-8 decoder on every vector level that the
+// CPU has (chosen at run time, see simd_levels.hpp) against its scalar
+// decoder.
 //
 // The input is decoded whole and cut at every length (the cuts near the end
 // of long inputs, and a sample of the others): each path must consume the
@@ -12,8 +13,8 @@
 #include <cstring>
 #include <vector>
 
-#include "cpu_has_avx2.hpp"
 #include "guarded_memory.hpp"
+#include "simd_levels.hpp"
 #include "utf8_decode.hpp"
 
 namespace {
@@ -43,8 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   guarded_memory output(4 * length);
   std::memcpy(start.at_start(length), data, length);
 
-  std::vector<decoder> paths{&velarn::decode_utf8_sse2};
-  if (cpu_has_avx2("utf8_decode_paths_fuzz")) paths.push_back(&velarn::decode_utf8_avx2);
+  const auto& levels = vector_levels_to_fuzz("utf8_decode_paths_fuzz");
   std::vector<wchar_t> expected;
   for (std::size_t n = 0; n <= length; ++n) {
     if (n > 80 && n + 80 < length && n % 13 != 0) continue;
@@ -55,7 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int consumed = velarn::decode_utf8_scalar(data, static_cast<int>(n), expected.data(), count);
     expected.resize(static_cast<std::size_t>(count));
     auto* units = reinterpret_cast<wchar_t*>(output.at_end(4 * n));
-    for (const decoder path : paths) {
+    for (const auto level : levels) {
+      tovric::velarn::utf::detail::use_simd_level(level);
+      const decoder path = &velarn::decode_utf8;
       compare(path, tight, static_cast<int>(n), units, consumed, expected);
       compare(path, start.at_start(length), static_cast<int>(n), units, consumed, expected);
     }

@@ -536,6 +536,8 @@ utf::detail::simd_level decoder_simd_level() noexcept { return utf::detail::curr
 int decode_utf8(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
 #if defined(__x86_64__)
   switch (decoder_simd_level()) {
+    // Until an AVX-512 kernel is registered, that level runs the AVX2 one.
+    case utf::detail::simd_level::avx512:
     case utf::detail::simd_level::avx2: return decode_utf8_avx2(p, n, units, count);
     case utf::detail::simd_level::sse2: return decode_utf8_sse2(p, n, units, count);
     case utf::detail::simd_level::scalar: break;

@@ -43,6 +43,8 @@ Byte* convert_buffer(Byte* buffer, std::size_t size, const Unit* begin, const Un
 #if defined(__x86_64__)
   if constexpr (sizeof(Byte) == 1 && sizeof(Unit) == 4) {
     switch (detail::current_simd_level()) {
+      // Until an AVX-512 kernel is registered, that level runs the AVX2 one.
+      case detail::simd_level::avx512:
       case detail::simd_level::avx2: return detail::convert_buffer_avx2(buffer, size, begin, end);
       case detail::simd_level::sse2: return detail::convert_buffer_sse2(buffer, size, begin, end);
       case detail::simd_level::scalar: break;

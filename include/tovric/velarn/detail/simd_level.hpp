@@ -1,13 +1,18 @@
-// The vector instruction set that the UTF conversions use: SSE2, which
-// every x86-64 CPU has, or AVX2 where the CPU and the operating system
-// support it. Detected once (per set of instruction-set options, see
-// isa_namespace.hpp, and per shared object) and then read with one relaxed
-// atomic load. Tests and benchmarks choose a lower level, or any level the
-// CPU has, at run time with use_simd_level.
+// The vector levels of the UTF conversions and the one table of them: which
+// levels exist, their names, and what the CPU and the operating system must
+// support for each. The level in use is detected once (per set of
+// instruction-set options, see isa_namespace.hpp, and per shared object) and
+// then read with one relaxed atomic load. Tests, fuzzers and benchmarks
+// choose any level that the CPU has at run time with use_simd_level.
+//
+// Adding a level: one enumerator, one row of simd_levels, one test in
+// cpu_has, and one kernel file per direction registered in that
+// direction's table of kernels.
 #ifndef TOVRIC_VELARN_DETAIL_SIMD_LEVEL_HPP
 #define TOVRIC_VELARN_DETAIL_SIMD_LEVEL_HPP
 
 #include <atomic>
+#include <cstring>
 
 #if defined(__x86_64__)
 #include <cpuid.h>
@@ -19,26 +24,99 @@ namespace tovric::velarn::utf {
 inline namespace TOVRIC_VELARN_ISA_NAMESPACE {
 namespace detail {
 
-// The paths of the conversions, from the plain one-unit-at-a-time code up.
-enum class simd_level : int { scalar = 1, sse2 = 2, avx2 = 3 };
+// The paths of the conversions, from the plain one-unit-at-a-time code up;
+// a higher level needs everything that a lower one needs.
+enum class simd_level : int { scalar = 1, sse2 = 2, avx2 = 3, avx512 = 4 };
 
-// Asks the CPU. AVX2 counts only if the operating system saves the YMM
-// registers (OSXSAVE and XCR0 bits 1 and 2).
-inline simd_level detect_simd_level() noexcept {
+// One row per level, lowest first.
+struct simd_level_entry {
+  simd_level level;
+  const char* name;
+  const char* needs;  // what the CPU must have, for messages
+};
+inline constexpr simd_level_entry simd_levels[] = {
+    {simd_level::scalar, "scalar", "nothing"},
+    {simd_level::sse2, "sse2", "x86-64 (SSE2)"},
+    {simd_level::avx2, "avx2", "AVX2 and the OS saving YMM registers"},
+    {simd_level::avx512, "avx512", "AVX-512 F, BW, VL, VBMI, VBMI2 and the OS saving ZMM and mask registers"},
+};
+
+// The row of `level`, or null.
+constexpr const simd_level_entry* find_simd_level(simd_level level) noexcept {
+  for (const simd_level_entry& e : simd_levels) {
+    if (e.level == level) return &e;
+  }
+  return nullptr;
+}
+
+// The row named `name`, or null.
+inline const simd_level_entry* find_simd_level(const char* name) noexcept {
+  for (const simd_level_entry& e : simd_levels) {
+    if (std::strcmp(e.name, name) == 0) return &e;
+  }
+  return nullptr;
+}
+
 #if defined(__x86_64__)
+// What the CPU reports: CPUID leaves 1 and 7 and the OS-enabled state
+// components in XCR0.
+struct cpu_features {
+  unsigned leaf1_ecx = 0;
+  unsigned leaf7_ebx = 0;
+  unsigned leaf7_ecx = 0;
+  unsigned long long xcr0 = 0;
+};
+
+inline cpu_features read_cpu_features() noexcept {
+  cpu_features f;
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return simd_level::sse2;
-  const bool osxsave = (ecx & (1u << 27)) != 0;
-  const bool avx = (ecx & (1u << 28)) != 0;
-  if (!osxsave || !avx) return simd_level::sse2;
-  unsigned xcr0_low = 0, xcr0_high = 0;
-  __asm__("xgetbv" : "=a"(xcr0_low), "=d"(xcr0_high) : "c"(0));
-  if ((xcr0_low & 6u) != 6u) return simd_level::sse2;
-  if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) == 0) return simd_level::sse2;
-  return (ebx & (1u << 5)) != 0 ? simd_level::avx2 : simd_level::sse2;
-#else
-  return simd_level::scalar;
+  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return f;
+  f.leaf1_ecx = ecx;
+  if ((ecx & (1u << 27)) != 0) {  // OSXSAVE: xgetbv may be executed
+    unsigned low = 0, high = 0;
+    __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    f.xcr0 = static_cast<unsigned long long>(high) << 32 | low;
+  }
+  if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) != 0) {
+    f.leaf7_ebx = ebx;
+    f.leaf7_ecx = ecx;
+  }
+  return f;
+}
 #endif
+
+// Whether the CPU and the operating system support `level`.
+inline bool cpu_has(simd_level level) noexcept {
+#if defined(__x86_64__)
+  const cpu_features f = read_cpu_features();
+  const bool ymm = (f.leaf1_ecx & (1u << 27)) != 0 && (f.leaf1_ecx & (1u << 28)) != 0 &&  // OSXSAVE, AVX
+                   (f.xcr0 & 0x6u) == 0x6u;                                                // SSE, AVX state
+  const bool avx2 = ymm && (f.leaf7_ebx & (1u << 5)) != 0;
+  switch (level) {
+    case simd_level::scalar:
+    case simd_level::sse2: return true;
+    case simd_level::avx2: return avx2;
+    case simd_level::avx512:
+      return avx2 && (f.xcr0 & 0xE0u) == 0xE0u &&  // opmask, ZMM_Hi256, Hi16_ZMM state
+             (f.leaf7_ebx & (1u << 16)) != 0 &&    // AVX512F
+             (f.leaf7_ebx & (1u << 30)) != 0 &&    // AVX512BW
+             (f.leaf7_ebx & (1u << 31)) != 0 &&    // AVX512VL
+             (f.leaf7_ecx & (1u << 1)) != 0 &&     // AVX512_VBMI
+             (f.leaf7_ecx & (1u << 6)) != 0;       // AVX512_VBMI2
+  }
+  return false;
+#else
+  return level == simd_level::scalar;
+#endif
+}
+
+// The highest level that the CPU supports.
+inline simd_level detect_simd_level() noexcept {
+  simd_level best = simd_level::scalar;
+  for (const simd_level_entry& e : simd_levels) {
+    if (cpu_has(e.level)) best = e.level;
+  }
+  return best;
 }
 
 // The level in use; 0 until first asked for or chosen.
@@ -62,9 +140,10 @@ inline simd_level current_simd_level() noexcept {
 // as compiled with the caller's instruction-set options, and the library
 // code linked into the same program with those options (a shared library
 // keeps its own level). Returns false, and changes nothing, when the CPU
-// lacks `level`: a path is never silently replaced by another.
+// lacks `level` or there is no such level: a path is never silently
+// replaced by another.
 inline bool use_simd_level(simd_level level) noexcept {
-  if (level < simd_level::scalar || level > detect_simd_level()) return false;
+  if (find_simd_level(level) == nullptr || !cpu_has(level)) return false;
   simd_level_in_use.store(static_cast<int>(level), std::memory_order_relaxed);
   return true;
 }
