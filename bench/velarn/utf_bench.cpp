@@ -1,22 +1,28 @@
 // UTF-32 to UTF-8 with utf::convert_buffer against glibc iconv (UTF-32LE to
-// UTF-8) and utfcpp's utf8::utf32to8; UTF-8 to UTF-32 through the console
-// output buffer (sputn + pubsync) against iconv (UTF-8 to UTF-32LE) and
-// utf8::utf8to32. Seven kinds of text at 16, 256, 16K and 1M units, all
-// candidates of one text and size registered side by side so that random
-// interleaving mixes them. Also measured: the SSE2 and scalar paths of both
-// directions (the decoder's directly on 1024-byte chunks, as the buffer
-// calls it), to show what each path gives.
+// UTF-8), utfcpp's utf8::utf32to8 and simdutf::convert_utf32_to_utf8; UTF-8
+// to UTF-32 through the console output buffer (sputn + pubsync) against
+// iconv (UTF-8 to UTF-32LE), utf8::utf8to32 and
+// simdutf::convert_utf8_to_utf32. Seven kinds of text at 16, 256, 16K and 1M
+// units, all candidates of one text and size registered side by side so that
+// random interleaving mixes them. Ours runs at the level detected for this
+// CPU ("tovric") and at every level of the table that the CPU has
+// ("tovric@avx2" and so on), chosen with use_simd_level before each timing
+// loop; a level the CPU lacks is not registered, and stderr says so.
 //
-// At the end a table gives, per text and size, our throughput (UTF-8 bytes
-// per second) and the ratios time(other) / time(ours): above 1 means ours
-// is faster. With repetitions the best (lowest CPU time) of each benchmark
-// is used: on a shared machine the slower rounds are the disturbed ones.
+// At the end a table per direction gives, per text and size, our throughput
+// (UTF-8 bytes per second) and the ratios time(peer) / time(ours): above 1
+// means ours is faster; then, per level, time(simdutf) / time(ours at that
+// level) (without simdutf: time(ours) / time(ours at that level)). With
+// repetitions the best (lowest) round of each benchmark is used: on a shared
+// machine the slower rounds are the disturbed ones. bench/velarn/run_utf.sh
+// runs the program several times and tabulates the spread of the ratios.
 #include <benchmark/benchmark.h>
 #include <iconv.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -24,17 +30,24 @@
 
 #include "ratio_reporter.hpp"
 #include "tovric/velarn/console_buffer.hpp"
+#include "tovric/velarn/detail/simd_level.hpp"
 #include "tovric/velarn/utf.hpp"
 #include "utf8_decode.hpp"
 
 #ifdef TOVRIC_BENCH_HAVE_UTFCPP
 #include <utf8.h>
 #endif
+#ifdef TOVRIC_BENCH_HAVE_SIMDUTF
+#include <simdutf.h>
+#endif
 
 namespace {
 
 namespace utf = tovric::velarn::utf;
 namespace vd = tovric::velarn::detail;
+using utf::detail::simd_level;
+
+static_assert(sizeof(wchar_t) == sizeof(char32_t), "the peers take UTF-32 as char32_t");
 
 // ---- texts -----------------------------------------------------------------
 
@@ -150,6 +163,12 @@ std::string utf8_of(const std::wstring& w) {
   return out;
 }
 
+// Whether u is a Unicode scalar value (not a surrogate, at most 0x10FFFF).
+bool valid_unit(wchar_t u) {
+  const auto v = static_cast<std::uint32_t>(u);
+  return v < 0x110000u && v - 0xD800u >= 0x800u;
+}
+
 class iconv_handle {
  public:
   iconv_handle(const char* to, const char* from) : cd_(iconv_open(to, from)) {
@@ -174,10 +193,13 @@ class iconv_handle {
   iconv_t cd_;
 };
 
-// One text at one size, in both forms.
+// One text at one size: its units, their UTF-8 form, and the units that
+// decoding that form gives back (invalid units having become U+FFFD).
 struct sample {
   std::wstring wide;
   std::string utf8;
+  std::wstring decoded;
+  bool valid = true;  // every unit is a scalar value
 };
 
 const sample& sample_of(int kind, std::size_t size) {
@@ -187,6 +209,10 @@ const sample& sample_of(int kind, std::size_t size) {
     sample s;
     s.wide = kinds[kind].make(size);
     s.utf8 = utf8_of(s.wide);
+    for (const wchar_t u : s.wide) {
+      s.valid = s.valid && valid_unit(u);
+      s.decoded += valid_unit(u) ? u : L'\xFFFD';
+    }
     it = cache.emplace(std::make_pair(kind, size), std::move(s)).first;
   }
   return it->second;
@@ -196,19 +222,32 @@ void set_throughput(benchmark::State& state, std::size_t utf8_bytes) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(utf8_bytes));
 }
 
+// Makes this program's conversions (convert_buffer here, the decoder in the
+// library's objects linked in) use `level`, for the benchmark about to be
+// timed; the level is process-wide, so every benchmark of ours sets it.
+// Skips the benchmark when the level did not take.
+bool choose_level(benchmark::State& state, simd_level level) {
+  if (!utf::detail::use_simd_level(level) || vd::decoder_simd_level() != level) {
+    state.SkipWithError("could not choose the level");
+    return false;
+  }
+  return true;
+}
+
 // ---- encoding: UTF-32 to UTF-8 -------------------------------------------
 
-using converter = char* (*)(char*, std::size_t, const wchar_t*, const wchar_t*) noexcept;
-
-void encode_with(benchmark::State& state, const sample& s, converter convert) {
+void encode_tovric(benchmark::State& state, const sample& s, simd_level level) {
+  if (!choose_level(state, level)) return;
   std::vector<char> out(4 * s.wide.size() + 1);
-  if (convert(out.data(), out.size(), s.wide.data(), s.wide.data() + s.wide.size()) == nullptr ||
-      std::memcmp(out.data(), s.utf8.data(), s.utf8.size()) != 0) {
+  const wchar_t* begin = s.wide.data();
+  const wchar_t* end = begin + s.wide.size();
+  if (utf::convert_buffer(out.data(), out.size(), begin, end) == nullptr ||
+      std::memcmp(out.data(), s.utf8.data(), s.utf8.size() + 1) != 0) {
     state.SkipWithError("wrong conversion");
     return;
   }
   for (auto _ : state) {
-    char* r = convert(out.data(), out.size(), s.wide.data(), s.wide.data() + s.wide.size());
+    char* r = utf::convert_buffer(out.data(), out.size(), begin, end);
     benchmark::DoNotOptimize(r);
     benchmark::ClobberMemory();
   }
@@ -218,7 +257,7 @@ void encode_with(benchmark::State& state, const sample& s, converter convert) {
 void encode_iconv(benchmark::State& state, const sample& s) {
   std::vector<char> out(4 * s.wide.size() + 1);
   iconv_handle cd("UTF-8", "UTF-32LE");
-  if (cd.convert(s.wide.data(), 4 * s.wide.size(), out.data(), out.size()) != s.utf8.size() ||
+  if (!s.valid || cd.convert(s.wide.data(), 4 * s.wide.size(), out.data(), out.size()) != s.utf8.size() ||
       std::memcmp(out.data(), s.utf8.data(), s.utf8.size()) != 0) {
     state.SkipWithError("iconv disagrees");
     return;
@@ -232,6 +271,10 @@ void encode_iconv(benchmark::State& state, const sample& s) {
 
 #ifdef TOVRIC_BENCH_HAVE_UTFCPP
 void encode_utfcpp(benchmark::State& state, const sample& s) {
+  if (!s.valid) {
+    state.SkipWithError("utfcpp throws on invalid units");
+    return;
+  }
   std::vector<char> out(4 * s.wide.size() + 1);
   for (auto _ : state) {
     char* end = utf8::utf32to8(s.wide.begin(), s.wide.end(), out.data());
@@ -239,6 +282,28 @@ void encode_utfcpp(benchmark::State& state, const sample& s) {
     benchmark::ClobberMemory();
   }
   if (std::memcmp(out.data(), s.utf8.data(), s.utf8.size()) != 0) state.SkipWithError("utfcpp disagrees");
+  set_throughput(state, s.utf8.size());
+}
+#endif
+
+#ifdef TOVRIC_BENCH_HAVE_SIMDUTF
+// simdutf converts valid input; at the first invalid unit it stops and
+// returns 0. The call is timed as it is either way, so on a text with
+// invalid units it does less work than ours.
+void encode_simdutf(benchmark::State& state, const sample& s) {
+  std::vector<char> out(4 * s.wide.size() + 1);
+  const auto* in = reinterpret_cast<const char32_t*>(s.wide.data());
+  const std::size_t n = s.wide.size();
+  const std::size_t written = simdutf::convert_utf32_to_utf8(in, n, out.data());
+  if (s.valid ? written != s.utf8.size() || std::memcmp(out.data(), s.utf8.data(), s.utf8.size()) != 0
+              : written != 0) {
+    state.SkipWithError("simdutf disagrees");
+    return;
+  }
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(simdutf::convert_utf32_to_utf8(in, n, out.data()));
+    benchmark::ClobberMemory();
+  }
   set_throughput(state, s.utf8.size());
 }
 #endif
@@ -261,46 +326,24 @@ class null_console : public vd::console_output_buffer_base {
   }
 };
 
-void decode_console(benchmark::State& state, const sample& s) {
+void decode_tovric(benchmark::State& state, const sample& s, simd_level level) {
+  if (!choose_level(state, level)) return;
   null_console console;
   for (auto _ : state) {
     console.sputn(s.utf8.data(), static_cast<std::streamsize>(s.utf8.size()));
     console.pubsync();
   }
-  if (console.units != s.wide.size() * state.iterations() || console.last != s.wide.back()) {
+  if (console.units != s.decoded.size() * state.iterations() || console.last != s.decoded.back()) {
     state.SkipWithError("units lost");
   }
   set_throughput(state, s.utf8.size());
 }
 
-using decoder = int (*)(const unsigned char*, int, wchar_t*, int&) noexcept;
-
-// The decoder alone, on chunks of at most 1024 bytes as the buffer hands it
-// them, a cut sequence carried into the next chunk.
-void decode_path(benchmark::State& state, const sample& s, decoder decode) {
-  std::vector<wchar_t> units(1024);
-  const auto* bytes = reinterpret_cast<const unsigned char*>(s.utf8.data());
-  const auto n = s.utf8.size();
-  std::size_t total = 0;
-  for (auto _ : state) {
-    total = 0;
-    for (std::size_t at = 0; at < n;) {
-      const int chunk = static_cast<int>(n - at < 1024 ? n - at : 1024);
-      int count = 0;
-      at += static_cast<std::size_t>(decode(bytes + at, chunk, units.data(), count));
-      total += static_cast<std::size_t>(count);
-      benchmark::DoNotOptimize(units.data());
-    }
-  }
-  if (total != s.wide.size()) state.SkipWithError("units lost");
-  set_throughput(state, s.utf8.size());
-}
-
 void decode_iconv(benchmark::State& state, const sample& s) {
-  std::vector<wchar_t> out(s.wide.size());
+  std::vector<wchar_t> out(s.decoded.size());
   iconv_handle cd("UTF-32LE", "UTF-8");
-  if (cd.convert(s.utf8.data(), s.utf8.size(), out.data(), 4 * out.size()) != 4 * s.wide.size() ||
-      std::wstring(out.data(), out.size()) != s.wide) {
+  if (cd.convert(s.utf8.data(), s.utf8.size(), out.data(), 4 * out.size()) != 4 * out.size() ||
+      std::wstring(out.data(), out.size()) != s.decoded) {
     state.SkipWithError("iconv disagrees");
     return;
   }
@@ -313,62 +356,85 @@ void decode_iconv(benchmark::State& state, const sample& s) {
 
 #ifdef TOVRIC_BENCH_HAVE_UTFCPP
 void decode_utfcpp(benchmark::State& state, const sample& s) {
-  std::vector<wchar_t> out(s.wide.size());
+  std::vector<wchar_t> out(s.decoded.size());
   for (auto _ : state) {
     wchar_t* end = utf8::utf8to32(s.utf8.begin(), s.utf8.end(), out.data());
     benchmark::DoNotOptimize(end);
     benchmark::ClobberMemory();
   }
-  if (std::wstring(out.data(), out.size()) != s.wide) state.SkipWithError("utfcpp disagrees");
+  if (std::wstring(out.data(), out.size()) != s.decoded) state.SkipWithError("utfcpp disagrees");
+  set_throughput(state, s.utf8.size());
+}
+#endif
+
+#ifdef TOVRIC_BENCH_HAVE_SIMDUTF
+void decode_simdutf(benchmark::State& state, const sample& s) {
+  std::vector<wchar_t> out(s.decoded.size());
+  auto* units = reinterpret_cast<char32_t*>(out.data());
+  if (simdutf::convert_utf8_to_utf32(s.utf8.data(), s.utf8.size(), units) != out.size() ||
+      std::wstring(out.data(), out.size()) != s.decoded) {
+    state.SkipWithError("simdutf disagrees");
+    return;
+  }
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(simdutf::convert_utf8_to_utf32(s.utf8.data(), s.utf8.size(), units));
+    benchmark::ClobberMemory();
+  }
   set_throughput(state, s.utf8.size());
 }
 #endif
 
 // ---- registration and the table ---------------------------------------------
 
-// Candidates of each direction; the first is ours, the baseline of the ratios.
+using runner = std::function<void(benchmark::State&, const sample&)>;
+
+// A candidate of one direction. The first of each direction is ours at the
+// detected level, the baseline of the peers' ratios; then the peers; then
+// ours at each level that the CPU has.
 struct candidate {
-  const char* name;
-  void (*run)(benchmark::State&, const sample&);
+  std::string name;
+  runner run;
+  bool peer;
 };
 
-const candidate encoders[] = {
-    {"tovric", [](benchmark::State& st, const sample& s) { encode_with(st, s, &utf::convert_buffer<char, wchar_t>); }},
-    {"iconv", encode_iconv},
-#ifdef TOVRIC_BENCH_HAVE_UTFCPP
-    {"utfcpp", encode_utfcpp},
-#endif
-    {"sse2", [](benchmark::State& st, const sample& s) { encode_with(st, s, &utf::detail::convert_buffer_sse2<char, wchar_t>); }},
-    {"scalar", [](benchmark::State& st, const sample& s) { encode_with(st, s, &utf::detail::convert_buffer_scalar<char, wchar_t>); }},
-};
+const char* const simdutf_name = "simdutf";
 
-const candidate decoders[] = {
-    {"tovric", decode_console},
-    {"iconv", decode_iconv},
-#ifdef TOVRIC_BENCH_HAVE_UTFCPP
-    {"utfcpp", decode_utfcpp},
-#endif
-    {"avx2", [](benchmark::State& st, const sample& s) {
-       if (utf::detail::detect_simd_level() < utf::detail::simd_level::avx2) {
-         st.SkipWithError("this CPU has no AVX2");
-         return;
-       }
-       decode_path(st, s, vd::decode_utf8_avx2);
-     }},
-    {"sse2", [](benchmark::State& st, const sample& s) { decode_path(st, s, vd::decode_utf8_sse2); }},
-    {"scalar", [](benchmark::State& st, const sample& s) { decode_path(st, s, vd::decode_utf8_scalar); }},
-};
+// The levels of the table that this CPU has; stderr names the others once.
+std::vector<const utf::detail::simd_level_entry*> levels_run() {
+  std::vector<const utf::detail::simd_level_entry*> run;
+  for (const auto& e : utf::detail::simd_levels) {
+    if (utf::detail::cpu_has(e.level)) {
+      run.push_back(&e);
+    } else {
+      std::fprintf(stderr, "velarn_utf_bench: level %s not run: this CPU lacks %s\n", e.name, e.needs);
+    }
+  }
+  return run;
+}
 
-std::string bench_name(const char* direction, int kind, std::size_t size, const char* who) {
+std::vector<candidate> candidates_of(void (*ours)(benchmark::State&, const sample&, simd_level),
+                                     std::vector<candidate> peers,
+                                     const std::vector<const utf::detail::simd_level_entry*>& levels) {
+  const simd_level detected = utf::detail::detect_simd_level();
+  std::vector<candidate> all{{"tovric", [ours, detected](benchmark::State& st, const sample& s) { ours(st, s, detected); }, false}};
+  for (candidate& p : peers) all.push_back(std::move(p));
+  for (const auto* e : levels) {
+    const simd_level level = e->level;
+    all.push_back({std::string("tovric@") + e->name,
+                   [ours, level](benchmark::State& st, const sample& s) { ours(st, s, level); }, false});
+  }
+  return all;
+}
+
+std::string bench_name(const char* direction, int kind, std::size_t size, const std::string& who) {
   return std::string(direction) + "/" + kinds[kind].name + "/" + std::to_string(size) + "/" + who;
 }
 
-template <std::size_t N>
-void register_all(const char* direction, const candidate (&candidates)[N]) {
+void register_all(const char* direction, const std::vector<candidate>& candidates) {
   for (int kind = 0; kind < kind_count; ++kind) {
     for (const std::size_t size : sizes) {
       for (const candidate& c : candidates) {
-        const auto run = c.run;
+        const runner run = c.run;
         benchmark::RegisterBenchmark(bench_name(direction, kind, size, c.name).c_str(),
                                      [run, kind, size](benchmark::State& st) { run(st, sample_of(kind, size)); });
       }
@@ -376,14 +442,40 @@ void register_all(const char* direction, const candidate (&candidates)[N]) {
   }
 }
 
-// One table per direction: our rate, then every other candidate's time as
-// a ratio to ours (above 1: ours is faster), each from its best round.
-template <std::size_t N>
+bool has_candidate(const std::vector<candidate>& candidates, const char* name) {
+  for (const candidate& c : candidates) {
+    if (c.name == name) return true;
+  }
+  return false;
+}
+
+std::string simdutf_kernel() {
+#ifdef TOVRIC_BENCH_HAVE_SIMDUTF
+  return std::string(simdutf::get_active_implementation()->name());
+#else
+  return "";
+#endif
+}
+
+// One table per direction: our rate at the detected level, every peer's
+// time as a ratio to ours (above 1: ours is faster), then per level the
+// time of the reference (simdutf if present, else ours at the detected
+// level) as a ratio to ours at that level; each from its best round. The
+// heading's form is what bench/velarn/run_utf.sh reads.
 void print_table(const tovric_bench::best_rounds& best, const char* direction,
-                 const candidate (&candidates)[N]) {
-  std::printf("\n%s: tovric GB/s, then time(other) / time(tovric)\n%-9s %8s %8s", direction,
-              "text", "units", "GB/s");
-  for (std::size_t c = 1; c < N; ++c) std::printf(" %8s", candidates[c].name);
+                 const std::vector<candidate>& candidates) {
+  const bool simdutf = has_candidate(candidates, simdutf_name);
+  const std::string reference = simdutf ? simdutf_name : "tovric";
+  std::printf("\n%s: tovric at level %s, GB/s of UTF-8; peers: time(peer) / time(tovric); "
+              "@level: time(%s) / time(tovric at that level); above 1: ours is faster",
+              direction, utf::detail::find_simd_level(utf::detail::detect_simd_level())->name,
+              reference.c_str());
+  if (simdutf) std::printf("; simdutf kernel: %s", simdutf_kernel().c_str());
+  std::printf("\n%-9s %8s %8s", "text", "units", "GB/s");
+  for (std::size_t c = 1; c < candidates.size(); ++c) {
+    const std::string& name = candidates[c].name;
+    std::printf(" %8s", candidates[c].peer ? name.c_str() : name.substr(name.find('@')).c_str());
+  }
   std::printf("\n");
   for (int kind = 0; kind < kind_count; ++kind) {
     for (const std::size_t size : sizes) {
@@ -393,8 +485,10 @@ void print_table(const tovric_bench::best_rounds& best, const char* direction,
       const auto rate = round->counters.find("bytes_per_second");
       std::printf("%-9s %8zu %8.2f", kinds[kind].name, size,
                   rate == round->counters.end() ? 0.0 : rate->second / 1e9);
-      for (std::size_t c = 1; c < N; ++c) {
-        const double r = best.ratio(bench_name(direction, kind, size, candidates[c].name), ours);
+      for (std::size_t c = 1; c < candidates.size(); ++c) {
+        const std::string name = bench_name(direction, kind, size, candidates[c].name);
+        const double r = candidates[c].peer ? best.ratio(name, ours)
+                                            : best.ratio(bench_name(direction, kind, size, reference), name);
         if (r > 0) {
           std::printf(" %8.2f", r);
         } else {
@@ -409,9 +503,38 @@ void print_table(const tovric_bench::best_rounds& best, const char* direction,
 }  // namespace
 
 int main(int argc, char** argv) {
+  const auto levels = levels_run();
+  const std::vector<candidate> encoders = candidates_of(encode_tovric,
+                                                        {
+                                                            {"iconv", encode_iconv, true},
+#ifdef TOVRIC_BENCH_HAVE_UTFCPP
+                                                            {"utfcpp", encode_utfcpp, true},
+#endif
+#ifdef TOVRIC_BENCH_HAVE_SIMDUTF
+                                                            {simdutf_name, encode_simdutf, true},
+#endif
+                                                        },
+                                                        levels);
+  const std::vector<candidate> decoders = candidates_of(decode_tovric,
+                                                        {
+                                                            {"iconv", decode_iconv, true},
+#ifdef TOVRIC_BENCH_HAVE_UTFCPP
+                                                            {"utfcpp", decode_utfcpp, true},
+#endif
+#ifdef TOVRIC_BENCH_HAVE_SIMDUTF
+                                                            {simdutf_name, decode_simdutf, true},
+#endif
+                                                        },
+                                                        levels);
   register_all("encode", encoders);
   register_all("decode", decoders);
-  return tovric_bench::run_with_ratios(argc, argv, [](const tovric_bench::best_rounds& best) {
+  benchmark::AddCustomContext("tovric level", utf::detail::find_simd_level(utf::detail::detect_simd_level())->name);
+#ifdef TOVRIC_BENCH_HAVE_SIMDUTF
+  benchmark::AddCustomContext("simdutf kernel", simdutf_kernel());
+#else
+  std::fprintf(stderr, "velarn_utf_bench: built without simdutf\n");
+#endif
+  return tovric_bench::run_with_ratios(argc, argv, [&](const tovric_bench::best_rounds& best) {
     print_table(best, "encode", encoders);
     print_table(best, "decode", decoders);
   });
