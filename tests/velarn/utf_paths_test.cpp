@@ -75,16 +75,19 @@ TEST(DecodeUtf8Paths, SequencesAndErrorsAtEveryOffsetDecodeAsUnitByUnit) {
       "\xC3\x41",         "\xE2\x82\x41", "\xF0\x9F\xC3\xA9", "\xE2\x82",          // broken, cut
   };
   for (const char* piece : pieces) {
-    for (std::size_t at = 0; at < 72; ++at) {
-      // CJK around it, so that the block is not ASCII.
-      std::string bytes;
-      while (bytes.size() < at) bytes += bytes.size() % 5 == 0 ? "\xE4\xB8\xAD" : "a";
-      bytes.resize(at, 'b');
-      bytes += piece;
-      while (bytes.size() < 100) bytes += "\xD0\x96";
-      // Every end around the piece, and past the windows.
-      for (std::size_t n = at; n <= at + 6 && n <= bytes.size(); ++n) expect_same_decoding(bytes.substr(0, n));
-      expect_same_decoding(bytes);
+    // Up to the third 64-byte block, after ASCII (runs of whole blocks) or
+    // CJK (no block is ASCII), and before Cyrillic.
+    for (std::size_t at = 0; at < 140; ++at) {
+      for (const bool cjk : {false, true}) {
+        std::string bytes;
+        while (bytes.size() < at) bytes += cjk && bytes.size() % 5 == 0 ? "\xE4\xB8\xAD" : "a";
+        bytes.resize(at, 'b');
+        bytes += piece;
+        while (bytes.size() < 200) bytes += "\xD0\x96";
+        // Every end around the piece, and past the windows.
+        for (std::size_t n = at; n <= at + 6 && n <= bytes.size(); ++n) expect_same_decoding(bytes.substr(0, n));
+        expect_same_decoding(bytes);
+      }
     }
   }
 }
