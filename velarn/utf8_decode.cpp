@@ -4,6 +4,8 @@
 // cut by the end undecoded (see utf8_decode_kernel.hpp for the contract).
 #include "utf8_decode.hpp"
 
+#include <iterator>
+
 #include "tovric/velarn/detail/simd_level.hpp"
 #include "utf8_decode_kernel.hpp"
 
@@ -24,21 +26,30 @@ constexpr decode_kernel decode_kernels[] = {
     // aarch64: the NEON kernel's row goes here.
 };
 
-// The row that serves `level`.
-const decode_kernel& kernel_for(simd_level level) noexcept {
-  const decode_kernel* row = &decode_kernels[0];
-  for (const decode_kernel& k : decode_kernels) {
-    if (k.level <= level) row = &k;
+// The row that serves each level, by the level's number: the highest row
+// at or below it. Built once, so that a call reads one entry.
+constexpr int top_level = static_cast<int>(std::end(utf::detail::simd_levels)[-1].level);
+struct kernels_by_level {
+  decode_kernel row[top_level + 1];
+};
+constexpr kernels_by_level make_kernels_by_level() {
+  kernels_by_level t{};
+  for (int level = 0; level <= top_level; ++level) {
+    t.row[level] = decode_kernels[0];
+    for (const decode_kernel& k : decode_kernels) {
+      if (static_cast<int>(k.level) <= level) t.row[level] = k;
+    }
   }
-  return *row;
+  return t;
 }
+constexpr kernels_by_level kernel_for = make_kernels_by_level();
 
 }  // namespace
 
 utf::detail::simd_level decoder_simd_level() noexcept { return utf::detail::current_simd_level(); }
 
 int decode_utf8(const unsigned char* p, int n, wchar_t* units, int& count) noexcept {
-  const decode_kernel& kernel = kernel_for(decoder_simd_level());
+  const decode_kernel& kernel = kernel_for.row[static_cast<int>(decoder_simd_level())];
   cursor at{0, 0};
   if (kernel.decode == nullptr) {
     at = decode_scalar_until(p, n, n, units, at);

@@ -31,7 +31,8 @@ inline constexpr int decode_lookahead = 3;
 // Decodes p[0, n) from `at` (a sequence boundary) into units[at.out...]
 // (room for one unit per byte of p) as far as the kernel goes; returns
 // where it stopped, at a sequence boundary.
-using decode_kernel_fn = cursor (*)(const unsigned char* p, int n, wchar_t* units, cursor at) noexcept;
+using decode_kernel_fn = cursor (*)(const unsigned char* p, int n, wchar_t* units,
+                                    cursor at) noexcept;
 
 // One row of the table of kernels: the level it serves, its function, and
 // the bytes its blocks hold (what the driver decodes unit by unit when the
@@ -46,7 +47,8 @@ struct decode_kernel {
 // at least `stop`, units from units[at.out]; returns where it stopped: at or
 // past `stop`, or before it at the lead of a sequence cut by n. The
 // reference of every kernel.
-cursor decode_scalar_until(const unsigned char* p, int n, int stop, wchar_t* units, cursor at) noexcept;
+cursor decode_scalar_until(const unsigned char* p, int n, int stop, wchar_t* units,
+                           cursor at) noexcept;
 
 #if defined(__x86_64__)
 // 16-byte blocks with SSE2 (any x86-64 CPU).
