@@ -2,11 +2,12 @@
 // CPU has (chosen at run time, see simd_levels.hpp) against its scalar
 // decoder.
 //
-// The input is decoded whole and cut at every length (the cuts near the end
-// of long inputs, and a sample of the others): each path must consume the
-// same bytes and store the same units. The bytes lie against a guard page at
-// either end, and the units against one at their end, room for exactly one
-// unit per byte, so that any read or write outside the buffers faults.
+// The input, and a short one also repeated to 1024 bytes, is decoded whole
+// and cut at every length (the cuts near the end of long inputs, and a
+// sample of the others): each path must consume the same bytes and store
+// the same units. The bytes lie against a guard page at either end, and the
+// units against one at their end, room for exactly one unit per byte, so
+// that any read or write outside the buffers faults.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -35,10 +36,8 @@ void compare(decoder decode, const unsigned char* p, int n, wchar_t* units, int 
   check(std::memcmp(units, expected.data(), expected.size() * sizeof(wchar_t)) == 0);
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::size_t length = size < 1024 ? size : 1024;
+// Every cut of the `length` bytes at `data`, on every level.
+void check_every_cut(const std::uint8_t* data, std::size_t length) {
   guarded_memory input(length);   // each cut copied flush against its end
   guarded_memory start(length);   // the whole input from its start
   guarded_memory output(4 * length);
@@ -61,6 +60,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       compare(path, tight, static_cast<int>(n), units, consumed, expected);
       compare(path, start.at_start(length), static_cast<int>(n), units, consumed, expected);
     }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  check_every_cut(data, size < 1024 ? size : 1024);
+  // A short input also repeated to 1024 bytes, so that the paths of long
+  // input (runs of whole blocks, blocks carried into the next) see it.
+  if (size > 0 && size < 1024) {
+    std::vector<std::uint8_t> tiled(1024);
+    for (std::size_t i = 0; i < tiled.size(); ++i) tiled[i] = data[i % size];
+    check_every_cut(tiled.data(), tiled.size());
   }
   return 0;
 }

@@ -52,14 +52,16 @@ TEST(ConvertBufferPaths, EveryKindOfBlockStopsWhereUnitByUnitWouldAtEverySize) {
   }
 }
 
-// Decodes `bytes` with the path in use and with the scalar decoder.
-void expect_same_decoding(const std::string& bytes) {
+// Decodes `bytes` with the path in use, into units `shift` units past an
+// allocation's start, and with the scalar decoder.
+void expect_same_decoding(const std::string& bytes, std::size_t shift = 0) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const int n = static_cast<int>(bytes.size());
-  std::vector<wchar_t> expected(bytes.size() + 1), actual(bytes.size() + 1);
+  std::vector<wchar_t> expected(bytes.size() + 1), actual(bytes.size() + 1 + shift);
   int expected_count = -1, actual_count = -1;
   const int r = velarn::decode_utf8_scalar(p, n, expected.data(), expected_count);
-  const int s = velarn::decode_utf8(p, n, actual.data(), actual_count);
+  const int s = velarn::decode_utf8(p, n, actual.data() + shift, actual_count);
+  actual.erase(actual.begin(), actual.begin() + static_cast<std::ptrdiff_t>(shift));
   ASSERT_EQ(s, r) << "consumed, for " << testing::PrintToString(bytes);
   ASSERT_EQ(actual_count, expected_count) << testing::PrintToString(bytes);
   expected.resize(static_cast<std::size_t>(expected_count));
@@ -88,6 +90,14 @@ TEST(DecodeUtf8Paths, SequencesAndErrorsAtEveryOffsetDecodeAsUnitByUnit) {
         for (std::size_t n = at; n <= at + 6 && n <= bytes.size(); ++n) expect_same_decoding(bytes.substr(0, n));
         expect_same_decoding(bytes);
       }
+    }
+    // A long input: its ASCII bytes first align the stores, as many as the
+    // output's address asks for; the piece among or after them.
+    for (std::size_t at = 0; at < 20; ++at) {
+      std::string bytes(at, 'a');
+      bytes += piece;
+      bytes.resize(600, 'z');
+      for (std::size_t shift = 0; shift < 16; ++shift) expect_same_decoding(bytes, shift);
     }
   }
 }
