@@ -1,8 +1,9 @@
-// The 16-byte SSE2 block of the UTF-8 decoder and what the x86 kernels
-// share: the classes of a block's bytes, the check that its continuation
-// bytes and leads agree, and the value of one well-formed sequence. Included
-// by the SSE2 kernel, and by the AVX2 kernel for its last bytes (compiled
-// there for AVX2). Internal to the library; x86-64 only.
+// The 16-byte SSE2 block of the UTF-8 decoder and its helpers, which the
+// AVX2 kernel shares: the classes of a block's bytes, the check that its
+// continuation bytes and leads agree, and the value of one well-formed
+// sequence. Included by the SSE2 kernel, and by the AVX2 kernel for its
+// last bytes (compiled there for AVX2). Internal to the library; x86-64
+// only.
 #ifndef TOVRIC_VELARN_UTF8_DECODE_SSE2_BLOCK_HPP
 #define TOVRIC_VELARN_UTF8_DECODE_SSE2_BLOCK_HPP
 
