@@ -1,11 +1,12 @@
 // The AVX-512 kernel of the UTF-8 decoder: 64-byte blocks whose next
 // address does not wait for their contents (a sequence running past a block
 // is decoded from the bytes after it and checked by the next block), and a
-// tail of masked loads and stores that reads nothing past the end. Values
-// are built for sixteen positions at a time (vpermb gathers each position's
-// bytes into a 32-bit lane) and the lanes of sequence starts are compressed
-// together. Compiled by target attributes, run only on a CPU that has the
-// avx512 level (which includes BMI2 and POPCNT).
+// tail of masked loads and stores that reads nothing past the end. The
+// start positions of a block's sequences are compressed together
+// (vpcompressb), and values are built for sixteen sequences at a time
+// (vpermb gathers each one's bytes into a 32-bit lane). Compiled by target
+// attributes, run only on a CPU that has the avx512 level (which includes
+// BMI2 and POPCNT).
 #include "utf8_decode_kernel.hpp"
 
 #if defined(__x86_64__)
@@ -83,23 +84,35 @@ TOVRIC_VELARN_AVX512_INLINE std::uint64_t rejected(__m512i b, __m512i next) noex
   return _mm512_test_epi8_mask(_mm512_and_si512(by_high, by_low), by_next);
 }
 
+// For the sixteen units of each group, the byte of the compressed start
+// positions that each byte of their 32-bit lanes repeats (four times the
+// unit's own), and what is added to it: the lane gets the bytes at the
+// start and the three after it, the one at the start highest.
+struct spread_indices {
+  unsigned char index[4][64];
+  unsigned char offset[64];
+};
+constexpr spread_indices make_spread_indices() {
+  spread_indices t{};
+  for (int g = 0; g < 4; ++g) {
+    for (int j = 0; j < 64; ++j) t.index[g][j] = static_cast<unsigned char>(16 * g + j / 4);
+  }
+  for (int j = 0; j < 64; ++j) t.offset[j] = static_cast<unsigned char>(3 - j % 4);
+  return t;
+}
+alignas(64) constexpr spread_indices spread = make_spread_indices();
+
 // For each group of sixteen positions of a block, the bytes that go to the
 // 32-bit lane of each position: the byte there and the three after it, the
-// one at the position highest. Indices below 64 take the block's bytes,
-// those from 64 the bytes loaded from its fourth byte on (64 + i - 3 for
-// byte i), so that the last group reaches the three bytes past the block.
+// one at the position highest (from 64 on, the bytes after the block).
 struct gather_indices {
   unsigned char index[4][64];
 };
 constexpr gather_indices make_gather_indices() {
   gather_indices t{};
   for (int g = 0; g < 4; ++g) {
-    for (int j = 0; j < 16; ++j) {
-      for (int k = 0; k < 4; ++k) {
-        const int byte = 16 * g + j + 3 - k;
-        t.index[g][4 * j + k] = static_cast<unsigned char>(byte < 64 ? byte : 64 + byte - 3);
-      }
-    }
+    for (int j = 0; j < 64; ++j)
+      t.index[g][j] = static_cast<unsigned char>(16 * g + j / 4 + 3 - j % 4);
   }
   return t;
 }
@@ -123,18 +136,36 @@ TOVRIC_VELARN_AVX512_INLINE __m512i values16(__m512i x) noexcept {
   return _mm512_srlv_epi32(_mm512_sllv_epi32(bits, up), down);
 }
 
-// Stores at `out` the values of the sequences that start at the positions
-// of block `b` marked in `starts` (their bytes within `b` and `from3`, the
-// bytes from the block's fourth on) and returns the position after them.
-// Full stores write up to 16 units past each group's values, within the
-// room of one unit per byte that the block's bytes give; `masked` stores
-// exactly the values.
+// Stores the values of units 16 * group to 16 * group + 15 of a block at
+// out + 16 * group: their start positions are the bytes of `positions`,
+// and their bytes are in `b` (the block) and `past` (the three bytes after
+// it). Lanes past `count` get values that are never kept: a full store
+// writes them too, within the room of one unit per byte of the block;
+// `masked` stores only the units below `count`.
 template <int group>
-TOVRIC_VELARN_AVX512_INLINE wchar_t* store_group(__m512i b, __m512i from3, std::uint64_t starts,
-                                                 wchar_t* out, bool masked) noexcept {
+TOVRIC_VELARN_AVX512_INLINE void store_group(__m512i b, __m512i past, __m512i positions,
+                                             wchar_t* out, int count, bool masked) noexcept {
+  const __m512i starts = _mm512_permutexvar_epi8(_mm512_load_si512(spread.index[group]), positions);
+  const __m512i index = _mm512_add_epi8(starts, _mm512_load_si512(spread.offset));
+  const __m512i values = values16(_mm512_permutex2var_epi8(b, index, past));
+  if (masked) {
+    const int left = count - 16 * group;
+    const auto keep = static_cast<__mmask16>(low_bits(left < 0 ? 0 : left < 16 ? left : 16));
+    _mm512_mask_storeu_epi32(out + 16 * group, keep, values);
+  } else {
+    _mm512_storeu_si512(out + 16 * group, values);
+  }
+}
+
+// The same for the units of the sixteen positions 16 * group to
+// 16 * group + 15 of a block, those of the starts marked in `starts`
+// compressed together and stored at `out`; returns the position after them.
+template <int group>
+TOVRIC_VELARN_AVX512_INLINE wchar_t* store_positions(__m512i b, __m512i past, std::uint64_t starts,
+                                                     wchar_t* out, bool masked) noexcept {
   const __m512i index = _mm512_load_si512(gather.index[group]);
   const __m512i x =
-      group < 3 ? _mm512_permutexvar_epi8(index, b) : _mm512_permutex2var_epi8(b, index, from3);
+      group < 3 ? _mm512_permutexvar_epi8(index, b) : _mm512_permutex2var_epi8(b, index, past);
   const auto marks = static_cast<__mmask16>(starts >> (16 * group));
   const __m512i packed = _mm512_maskz_compress_epi32(marks, values16(x));
   const int count = __builtin_popcount(marks);
@@ -145,12 +176,29 @@ TOVRIC_VELARN_AVX512_INLINE wchar_t* store_group(__m512i b, __m512i from3, std::
   }
   return out + count;
 }
-TOVRIC_VELARN_AVX512_INLINE wchar_t* store_values(__m512i b, __m512i from3, std::uint64_t starts,
+
+// Stores at `out` the values of the sequences that start at the positions
+// of block `b` marked in `starts` and returns the position after them. Up
+// to 32 sequences (text of longer ones), their positions are compressed
+// first and two groups of sixteen take them; more (text of short ones), the
+// four groups of sixteen positions each compress their own.
+TOVRIC_VELARN_AVX512_INLINE wchar_t* store_values(__m512i b, __m512i past, std::uint64_t starts,
                                                   wchar_t* out, bool masked) noexcept {
-  out = store_group<0>(b, from3, starts, out, masked);
-  out = store_group<1>(b, from3, starts, out, masked);
-  out = store_group<2>(b, from3, starts, out, masked);
-  return store_group<3>(b, from3, starts, out, masked);
+  const int count = static_cast<int>(__builtin_popcountll(starts));
+  if (count <= 32) {
+    const __m512i iota = _mm512_set_epi8(
+        63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44, 43, 42, 41,
+        40, 39, 38, 37, 36, 35, 34, 33, 32, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18,
+        17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+    const __m512i positions = _mm512_maskz_compress_epi8(starts, iota);
+    store_group<0>(b, past, positions, out, count, masked);
+    store_group<1>(b, past, positions, out, count, masked);
+    return out + count;
+  }
+  out = store_positions<0>(b, past, starts, out, masked);
+  out = store_positions<1>(b, past, starts, out, masked);
+  out = store_positions<2>(b, past, starts, out, masked);
+  return store_positions<3>(b, past, starts, out, masked);
 }
 
 // Where the block loop is: the next block starts at `in`, units go to
@@ -193,13 +241,13 @@ TOVRIC_VELARN_AVX512_INLINE bool decode_block(const unsigned char* p, wchar_t* u
     return true;
   }
   const __m512i next = _mm512_loadu_si512(w + 1);
-  const __m512i from3 = _mm512_loadu_si512(w + 3);
+  const __m512i past = _mm512_maskz_loadu_epi8(0x7, w + block_bytes);
   const byte_classes c = classify(b);
   // Every continuation byte belongs to the lead before it (or to the block
   // before), and no lead lacks one.
   const std::uint64_t expected = c.lead << 1 | c.lead3 << 2 | c.lead4 << 3 | at.carry;
   if ((c.cont ^ expected) != 0 || rejected(b, next) != 0) return false;
-  wchar_t* const end = store_values(b, from3, ~c.cont, out, false);
+  wchar_t* const end = store_values(b, past, ~c.cont, out, false);
   at = {at.in + block_bytes, static_cast<int>(end - units), expected_past(c)};
   return true;
 }
@@ -239,10 +287,9 @@ TOVRIC_VELARN_AVX512_INLINE cursor decode_tail(const unsigned char* p, int n, wc
       continue;
     }
     const __m512i next = _mm512_maskz_loadu_epi8(low_bits(left - 1 < 64 ? left - 1 : 64), w + 1);
-    const __m512i from3 = _mm512_maskz_loadu_epi8(low_bits(left <= 3       ? 0
-                                                           : left - 3 < 64 ? left - 3
-                                                                           : 64),
-                                                  w + 3);
+    const int beyond = left - block_bytes;
+    const __m512i past =
+        _mm512_maskz_loadu_epi8(low_bits(beyond < 0 ? 0 : beyond), w + block_bytes);
     const byte_classes c = classify(b);
     const std::uint64_t expected = c.lead << 1 | c.lead3 << 2 | c.lead4 << 3;
     if (((c.cont ^ expected) & in) != 0) break;
@@ -254,7 +301,7 @@ TOVRIC_VELARN_AVX512_INLINE cursor decode_tail(const unsigned char* p, int n, wc
     if ((expected & ~in) != 0 || expected_past(c) != 0) consumed = 63 - __builtin_clzll(starts);
     if (consumed == 0 || (rejected(b, next) & low_bits(consumed)) != 0) break;
     starts &= low_bits(consumed);
-    wchar_t* const end = store_values(b, from3, starts, out, true);
+    wchar_t* const end = store_values(b, past, starts, out, true);
     at = {at.in + consumed, static_cast<int>(end - units)};
     if (consumed < limit && limit == left) break;  // cut by the end
   }
