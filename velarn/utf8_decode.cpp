@@ -23,7 +23,7 @@ constexpr decode_kernel decode_kernels[] = {
     {simd_level::avx2, decode_kernel_avx2, 32},
     {simd_level::avx512, decode_kernel_avx512, 64},
 #endif
-    // aarch64: the NEON kernel's row goes here.
+    // {simd_level::neon, decode_kernel_neon, 16},  // aarch64: the NEON kernel goes here
 };
 
 // The row that serves each level, by the level's number: the highest row

@@ -2,11 +2,13 @@
 // kernels, one per instruction set, each in its own file.
 //
 // A kernel decodes from a cursor whole blocks of well-formed text, reading
-// at most `lookahead` bytes past a block and nothing outside [p, p + n), and
-// returns at the first block it does not take (an error, a rejected value,
-// a sequence cut by the end), every unit before that point final. The
-// driver decodes the next block_bytes bytes from there unit by unit and
-// calls the kernel again; what no kernel takes at the end goes unit by unit.
+// at most decode_lookahead (3) bytes past a block and nothing outside
+// [p, p + n), and returns at the first block it does not take (an error, a
+// rejected value, a sequence cut by the end), every unit before that point
+// final. The driver decodes the next block_bytes bytes from there unit by
+// unit and calls the kernel again; what no kernel takes at the end goes
+// unit by unit. The block loop is the kernel's own, so that it is compiled
+// for the kernel's instruction set and costs no call per block.
 //
 // Internal to the library.
 #ifndef TOVRIC_VELARN_UTF8_DECODE_KERNEL_HPP
