@@ -2,11 +2,12 @@
 // CPU has (chosen at run time, see simd_levels.hpp) against its scalar
 // decoder.
 //
-// The input is decoded whole and cut at every length (the cuts near the end
-// of long inputs, and a sample of the others): each path must consume the
-// same bytes and store the same units. The bytes lie against a guard page at
-// either end, and the units against one at their end, room for exactly one
-// unit per byte, so that any read or write outside the buffers faults.
+// The input is decoded whole and cut at every length (the cuts near the
+// end of long inputs, and a sample of the others; a few of a short input
+// also repeated to 640 bytes): each path must consume the same bytes and
+// store the same units. The bytes lie against a guard page at either end,
+// and the units against one at their end, room for exactly one unit per
+// byte, so that any read or write outside the buffers faults.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -35,10 +36,9 @@ void compare(decoder decode, const unsigned char* p, int n, wchar_t* units, int 
   check(std::memcmp(units, expected.data(), expected.size() * sizeof(wchar_t)) == 0);
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::size_t length = size < 1024 ? size : 1024;
+// The cuts of the `length` bytes at `data` within `ends` bytes of either
+// end, and every `step`th one between, on every level.
+void check_cuts(const std::uint8_t* data, std::size_t length, std::size_t ends, std::size_t step) {
   guarded_memory input(length);   // each cut copied flush against its end
   guarded_memory start(length);   // the whole input from its start
   guarded_memory output(4 * length);
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto& levels = vector_levels_to_fuzz("utf8_decode_paths_fuzz");
   std::vector<wchar_t> expected;
   for (std::size_t n = 0; n <= length; ++n) {
-    if (n > 80 && n + 80 < length && n % 13 != 0) continue;
+    if (n > ends && n + ends < length && n % step != 0) continue;
     unsigned char* tight = input.at_end(n);
     std::memcpy(tight, data, n);
     expected.assign(n + 1, 0);
@@ -61,6 +61,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       compare(path, tight, static_cast<int>(n), units, consumed, expected);
       compare(path, start.at_start(length), static_cast<int>(n), units, consumed, expected);
     }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  check_cuts(data, size < 1024 ? size : 1024, 80, 13);
+  // A short input also repeated to 640 bytes, so that the paths of long
+  // input (runs of whole blocks, blocks carried into the next) see it; a
+  // few cuts of it, which would otherwise take most of the time.
+  if (size > 0 && size < 640) {
+    std::vector<std::uint8_t> tiled(640);
+    for (std::size_t i = 0; i < tiled.size(); ++i) tiled[i] = data[i % size];
+    check_cuts(tiled.data(), tiled.size(), 2, 101);
   }
   return 0;
 }

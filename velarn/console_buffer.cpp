@@ -34,7 +34,8 @@ console_output_buffer_base::int_type console_output_buffer_base::overflow(int_ty
     const int r = write(pbase(), n);
     if (r == -1) return traits_type::eof();
     remaining = n - r;
-    std::memmove(byte_buffer, pbase() + r, static_cast<std::size_t>(remaining));
+    // Only a cut sequence is carried, at most 3 bytes; most flushes have none.
+    if (remaining > 0) std::memmove(byte_buffer, pbase() + r, static_cast<std::size_t>(remaining));
   }
   setp(byte_buffer, byte_buffer + chunk_bytes);
   pbump(remaining);

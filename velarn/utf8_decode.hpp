@@ -1,7 +1,7 @@
 // UTF-8 to UTF-32 decoding for the console output buffer: one unit per
 // character, one U+FFFD per malformed sequence or stray byte, and a sequence
 // cut by the end of the input left undecoded for the caller. Internal to the
-// library; the paths are separate functions so that tests can run each one.
+// library; tests choose the path with utf::detail::use_simd_level.
 #ifndef TOVRIC_VELARN_UTF8_DECODE_HPP
 #define TOVRIC_VELARN_UTF8_DECODE_HPP
 
@@ -18,23 +18,16 @@ namespace tovric::velarn::detail {
 // complete sequence whose value is overlong, a surrogate or above 0x10FFFF
 // is one U+FFFD for its lead byte alone, and decoding goes on after it.
 // Reads nothing outside [p, p + n) and writes nothing outside the n units.
-// Uses the path of decoder_simd_level().
+// Uses the kernel of decoder_simd_level().
 int decode_utf8(const unsigned char* p, int n, wchar_t* units, int& count) noexcept;
 
-// The path that decode_utf8 takes: the level in use in the library's code
-// (utf::detail::current_simd_level as compiled there), on x86-64 AVX2 where
-// the CPU has it, else SSE2, unless utf::detail::use_simd_level chose
-// another; elsewhere scalar.
+// The level whose kernel decode_utf8 runs: the level in use in the
+// library's code (utf::detail::current_simd_level as compiled there), the
+// highest that the CPU has unless utf::detail::use_simd_level chose another.
 utf::detail::simd_level decoder_simd_level() noexcept;
 
-// The same, unit by unit.
+// The same, unit by unit: the reference of every kernel.
 int decode_utf8_scalar(const unsigned char* p, int n, wchar_t* units, int& count) noexcept;
-#if defined(__x86_64__)
-// The same, 16-byte blocks with SSE2 (any x86-64 CPU).
-int decode_utf8_sse2(const unsigned char* p, int n, wchar_t* units, int& count) noexcept;
-// The same, 32-byte blocks with AVX2; only for a CPU that has it.
-int decode_utf8_avx2(const unsigned char* p, int n, wchar_t* units, int& count) noexcept;
-#endif
 
 }  // namespace tovric::velarn::detail
 

@@ -52,14 +52,16 @@ TEST(ConvertBufferPaths, EveryKindOfBlockStopsWhereUnitByUnitWouldAtEverySize) {
   }
 }
 
-// Decodes `bytes` with the path in use and with the scalar decoder.
-void expect_same_decoding(const std::string& bytes) {
+// Decodes `bytes` with the path in use, into units `shift` units past an
+// allocation's start, and with the scalar decoder.
+void expect_same_decoding(const std::string& bytes, std::size_t shift = 0) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const int n = static_cast<int>(bytes.size());
-  std::vector<wchar_t> expected(bytes.size() + 1), actual(bytes.size() + 1);
+  std::vector<wchar_t> expected(bytes.size() + 1), actual(bytes.size() + 1 + shift);
   int expected_count = -1, actual_count = -1;
   const int r = velarn::decode_utf8_scalar(p, n, expected.data(), expected_count);
-  const int s = velarn::decode_utf8(p, n, actual.data(), actual_count);
+  const int s = velarn::decode_utf8(p, n, actual.data() + shift, actual_count);
+  actual.erase(actual.begin(), actual.begin() + static_cast<std::ptrdiff_t>(shift));
   ASSERT_EQ(s, r) << "consumed, for " << testing::PrintToString(bytes);
   ASSERT_EQ(actual_count, expected_count) << testing::PrintToString(bytes);
   expected.resize(static_cast<std::size_t>(expected_count));
@@ -75,16 +77,27 @@ TEST(DecodeUtf8Paths, SequencesAndErrorsAtEveryOffsetDecodeAsUnitByUnit) {
       "\xC3\x41",         "\xE2\x82\x41", "\xF0\x9F\xC3\xA9", "\xE2\x82",          // broken, cut
   };
   for (const char* piece : pieces) {
-    for (std::size_t at = 0; at < 72; ++at) {
-      // CJK around it, so that the block is not ASCII.
-      std::string bytes;
-      while (bytes.size() < at) bytes += bytes.size() % 5 == 0 ? "\xE4\xB8\xAD" : "a";
-      bytes.resize(at, 'b');
+    // Up to the third 64-byte block, after ASCII (runs of whole blocks) or
+    // CJK (no block is ASCII), and before Cyrillic.
+    for (std::size_t at = 0; at < 140; ++at) {
+      for (const bool cjk : {false, true}) {
+        std::string bytes;
+        while (bytes.size() < at) bytes += cjk && bytes.size() % 5 == 0 ? "\xE4\xB8\xAD" : "a";
+        bytes.resize(at, 'b');
+        bytes += piece;
+        while (bytes.size() < 200) bytes += "\xD0\x96";
+        // Every end around the piece, and past the windows.
+        for (std::size_t n = at; n <= at + 6 && n <= bytes.size(); ++n) expect_same_decoding(bytes.substr(0, n));
+        expect_same_decoding(bytes);
+      }
+    }
+    // A long input: its ASCII bytes first align the stores, as many as the
+    // output's address asks for; the piece among or after them.
+    for (std::size_t at = 0; at < 20; ++at) {
+      std::string bytes(at, 'a');
       bytes += piece;
-      while (bytes.size() < 100) bytes += "\xD0\x96";
-      // Every end around the piece, and past the windows.
-      for (std::size_t n = at; n <= at + 6 && n <= bytes.size(); ++n) expect_same_decoding(bytes.substr(0, n));
-      expect_same_decoding(bytes);
+      bytes.resize(600, 'z');
+      for (std::size_t shift = 0; shift < 16; ++shift) expect_same_decoding(bytes, shift);
     }
   }
 }
