@@ -38,7 +38,7 @@ inline constexpr simd_level_entry simd_levels[] = {
     {simd_level::scalar, "scalar", "nothing"},
     {simd_level::sse2, "sse2", "x86-64 (SSE2)"},
     {simd_level::avx2, "avx2", "AVX2 and the OS saving YMM registers"},
-    {simd_level::avx512, "avx512", "AVX-512 F, BW, VL, VBMI, VBMI2 and the OS saving ZMM and mask registers"},
+    {simd_level::avx512, "avx512", "AVX-512 F, BW, VL, CD, VBMI, VBMI2, BMI2, POPCNT and the OS saving ZMM and mask registers"},
 };
 
 // The row of `level`, or null.
@@ -101,6 +101,9 @@ inline bool cpu_has(simd_level level) noexcept {
              (f.leaf7_ebx & (1u << 16)) != 0 &&    // AVX512F
              (f.leaf7_ebx & (1u << 30)) != 0 &&    // AVX512BW
              (f.leaf7_ebx & (1u << 31)) != 0 &&    // AVX512VL
+             (f.leaf7_ebx & (1u << 28)) != 0 &&    // AVX512CD
+             (f.leaf7_ebx & (1u << 8)) != 0 &&     // BMI2
+             (f.leaf1_ecx & (1u << 23)) != 0 &&    // POPCNT
              (f.leaf7_ecx & (1u << 1)) != 0 &&     // AVX512_VBMI
              (f.leaf7_ecx & (1u << 6)) != 0;       // AVX512_VBMI2
   }
