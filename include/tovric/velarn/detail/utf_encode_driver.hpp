@@ -17,8 +17,10 @@
 //     at most `room`, else writes nothing and returns a value above `room`.
 //
 // Each kernel file defines its path as a function compiled for the kernel's
-// instruction set whose body is convert_blocks<kernel>: the driver is
-// inlined there, and so the kernel's block code is inlined into the loop.
+// instruction set (and flattened) whose body is convert_blocks<kernel>. The
+// kernel's functions cannot be forced inline into the driver, which is
+// baseline code until it is inlined into that path; the driver is flattened
+// instead, and so the block code lands in the loop of the path.
 #ifndef TOVRIC_VELARN_DETAIL_UTF_ENCODE_DRIVER_HPP
 #define TOVRIC_VELARN_DETAIL_UTF_ENCODE_DRIVER_HPP
 

@@ -141,7 +141,7 @@ struct encode_kernel_sse2 {
 
 // utf::convert_buffer in blocks of 16 units with SSE2.
 template <typename Byte, typename Unit>
-Byte* convert_buffer_sse2(Byte* buffer, std::size_t size, const Unit* begin, const Unit* end) noexcept {
+__attribute__((flatten)) Byte* convert_buffer_sse2(Byte* buffer, std::size_t size, const Unit* begin, const Unit* end) noexcept {
   return convert_blocks<encode_kernel_sse2>(buffer, size, begin, end);
 }
 
