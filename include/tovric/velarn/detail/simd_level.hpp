@@ -125,16 +125,20 @@ inline simd_level detect_simd_level() noexcept {
 // The level in use; 0 until first asked for or chosen.
 inline std::atomic<int> simd_level_in_use{0};
 
+// The first calls' detection, out of line so that the callers' fast path
+// stays a load and a test. The first calls may race to detect; they all
+// store the same value, and none overwrites a level already chosen.
+__attribute__((noinline, cold)) inline simd_level first_simd_level() noexcept {
+  int level = 0;
+  const int detected = static_cast<int>(detect_simd_level());
+  simd_level_in_use.compare_exchange_strong(level, detected, std::memory_order_relaxed);
+  return static_cast<simd_level>(level == 0 ? detected : level);
+}
+
 // The level in use: the detected one unless use_simd_level chose another.
-// The first calls may race to detect; they all store the same value, and
-// none overwrites a level already chosen.
 inline simd_level current_simd_level() noexcept {
-  int level = simd_level_in_use.load(std::memory_order_relaxed);
-  if (level == 0) {
-    const int detected = static_cast<int>(detect_simd_level());
-    simd_level_in_use.compare_exchange_strong(level, detected, std::memory_order_relaxed);
-    if (level == 0) level = detected;
-  }
+  const int level = simd_level_in_use.load(std::memory_order_relaxed);
+  if (level == 0) return first_simd_level();
   return static_cast<simd_level>(level);
 }
 
