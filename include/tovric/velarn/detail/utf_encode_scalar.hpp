@@ -20,9 +20,10 @@ namespace detail {
 // units that fit written and terminated) when a unit does not fit. Runs of
 // ASCII are copied eight units at a time, tested as four 64-bit words. Room
 // is checked per unit only once fewer than four bytes per remaining unit are
-// left.
+// left. Never inlined: the vector paths (flattened) share one copy for
+// their last units.
 template <typename Byte, typename Unit>
-Byte* convert_units_scalar(Byte* buffer, Byte* out, std::size_t room, const Unit* in, const Unit* end) noexcept {
+__attribute__((noinline)) Byte* convert_units_scalar(Byte* buffer, Byte* out, std::size_t room, const Unit* in, const Unit* end) noexcept {
   while (in != end) {
     // Units that fit whatever they are: four bytes of room each.
     const std::size_t left = static_cast<std::size_t>(end - in);
