@@ -22,11 +22,9 @@
 
 // Compiled for the avx512 level's instruction sets; the _INLINE form is
 // also inlined into its caller.
-#define TOVRIC_VELARN_AVX512 \
-  __attribute__((target("avx512f,avx512bw,avx512vl,avx512cd,avx512vbmi,avx512vbmi2,bmi2,popcnt")))
-#define TOVRIC_VELARN_AVX512_INLINE                                                                          \
-  __attribute__((target("avx512f,avx512bw,avx512vl,avx512cd,avx512vbmi,avx512vbmi2,bmi2,popcnt"), \
-                 always_inline)) inline
+#define TOVRIC_VELARN_ENCODE_AVX512_TARGET "avx512f,avx512bw,avx512vl,avx512cd,avx512vbmi,avx512vbmi2,bmi2,popcnt"
+#define TOVRIC_VELARN_ENCODE_AVX512 __attribute__((target(TOVRIC_VELARN_ENCODE_AVX512_TARGET)))
+#define TOVRIC_VELARN_ENCODE_AVX512_INLINE __attribute__((target(TOVRIC_VELARN_ENCODE_AVX512_TARGET), always_inline)) inline
 
 namespace tovric::velarn::utf {
 inline namespace TOVRIC_VELARN_ISA_NAMESPACE {
@@ -67,12 +65,13 @@ constexpr encode_avx512_tables make_encode_avx512_tables() {
 
 inline constexpr encode_avx512_tables encode_avx512_table = make_encode_avx512_tables();
 
-TOVRIC_VELARN_AVX512_INLINE __m512i load_table(const void* p) noexcept { return _mm512_load_si512(p); }
+// Sixty-four bytes of a table (aligned).
+TOVRIC_VELARN_ENCODE_AVX512_INLINE __m512i load_table(const void* p) noexcept { return _mm512_load_si512(p); }
 
 // Sixteen units of any value: each unit's sequence in its 32-bit lane, lead
 // byte first and zeros after it; an invalid unit becomes U+FFFD. `keep`
 // gets one bit per byte of the sequences.
-TOVRIC_VELARN_AVX512_INLINE __m512i sequences16_avx512(__m512i u, std::uint64_t& keep) noexcept {
+TOVRIC_VELARN_ENCODE_AVX512_INLINE __m512i sequences16_avx512(__m512i u, std::uint64_t& keep) noexcept {
   const auto& t = encode_avx512_table;
   const __mmask16 invalid =
       _mm512_cmpgt_epu32_mask(u, _mm512_set1_epi32(0x10FFFF)) |
@@ -92,7 +91,7 @@ TOVRIC_VELARN_AVX512_INLINE __m512i sequences16_avx512(__m512i u, std::uint64_t&
 
 // Sixteen units of any value, encoded at `out` (64 bytes written, zeros after
 // the sequences). Returns the length.
-TOVRIC_VELARN_AVX512_INLINE std::size_t encode_any16_avx512(__m512i u, unsigned char* out) noexcept {
+TOVRIC_VELARN_ENCODE_AVX512_INLINE std::size_t encode_any16_avx512(__m512i u, unsigned char* out) noexcept {
   std::uint64_t keep = 0;
   const __m512i seq = sequences16_avx512(u, keep);
   _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, seq));
@@ -100,14 +99,14 @@ TOVRIC_VELARN_AVX512_INLINE std::size_t encode_any16_avx512(__m512i u, unsigned 
 }
 
 // Thirty-two ASCII units: one byte each (64 bytes written, the last 32 zero).
-TOVRIC_VELARN_AVX512_INLINE std::size_t encode_ascii32_avx512(__m512i a, __m512i b, unsigned char* out) noexcept {
+TOVRIC_VELARN_ENCODE_AVX512_INLINE std::size_t encode_ascii32_avx512(__m512i a, __m512i b, unsigned char* out) noexcept {
   _mm512_storeu_si512(out, _mm512_maskz_permutex2var_epi8(0xFFFFFFFFu, a, load_table(encode_avx512_table.ascii), b));
   return 32;
 }
 
 // Thirty-two units below 0x800: one or two bytes each, built in 16-bit
 // lanes (64 bytes written, zeros after the sequences).
-TOVRIC_VELARN_AVX512_INLINE std::size_t encode_two_byte32_avx512(__m512i a, __m512i b, unsigned char* out) noexcept {
+TOVRIC_VELARN_ENCODE_AVX512_INLINE std::size_t encode_two_byte32_avx512(__m512i a, __m512i b, unsigned char* out) noexcept {
   const __m512i w = _mm512_permutex2var_epi16(a, load_table(encode_avx512_table.words), b);
   const __mmask32 multi = _mm512_cmpgt_epu16_mask(w, _mm512_set1_epi16(0x7F));
   // Per 16-bit lane: bits 6-13 (the lead field), then bits 0-7; masked,
@@ -125,7 +124,7 @@ TOVRIC_VELARN_AVX512_INLINE std::size_t encode_two_byte32_avx512(__m512i a, __m5
 
 // Lanes of sixteen units, set where the unit is three bytes long and valid
 // (0x800 to 0xFFFF, not a surrogate).
-TOVRIC_VELARN_AVX512_INLINE __mmask16 three_byte_units_avx512(__m512i u) noexcept {
+TOVRIC_VELARN_ENCODE_AVX512_INLINE __mmask16 three_byte_units_avx512(__m512i u) noexcept {
   const __mmask16 bmp = _mm512_cmplt_epu32_mask(_mm512_sub_epi32(u, _mm512_set1_epi32(0x800)),
                                                 _mm512_set1_epi32(0xF800));
   return _mm512_mask_cmpneq_epi32_mask(bmp, _mm512_and_si512(u, _mm512_set1_epi32(0xF800)),
@@ -133,7 +132,7 @@ TOVRIC_VELARN_AVX512_INLINE __mmask16 three_byte_units_avx512(__m512i u) noexcep
 }
 
 // Sixteen three-byte units: 48 bytes at `out` (64 written, the last 16 zero).
-TOVRIC_VELARN_AVX512_INLINE void encode_three_byte16_avx512(__m512i u, unsigned char* out) noexcept {
+TOVRIC_VELARN_ENCODE_AVX512_INLINE void encode_three_byte16_avx512(__m512i u, unsigned char* out) noexcept {
   // Bits 12-19, 6-13, 0-7 of each unit, masked, with E0 80 80 set.
   const __m512i fields =
       _mm512_maskz_multishift_epi64_epi8(~std::uint64_t{0}, _mm512_set1_epi64(0x2020262C0000060C), u);
@@ -151,7 +150,7 @@ struct encode_kernel_avx512 {
   static constexpr bool has_partial = true;
 
   // The block takes the cheapest way that its units allow.
-  TOVRIC_VELARN_AVX512 static std::size_t encode_block(const void* in, unsigned char* out) noexcept {
+  TOVRIC_VELARN_ENCODE_AVX512 static std::size_t encode_block(const void* in, unsigned char* out) noexcept {
     const __m512i a = _mm512_loadu_si512(in);
     const __m512i b = _mm512_loadu_si512(static_cast<const __m512i*>(in) + 1);
     const __m512i any = _mm512_or_si512(a, b);
@@ -171,7 +170,7 @@ struct encode_kernel_avx512 {
   }
 
   // 1 to 32 units: the missing ones read as 0 and dropped from the masks.
-  TOVRIC_VELARN_AVX512 static std::size_t encode_partial(const void* in, std::size_t units, unsigned char* out,
+  TOVRIC_VELARN_ENCODE_AVX512 static std::size_t encode_partial(const void* in, std::size_t units, unsigned char* out,
                                                          std::size_t room) noexcept {
     const auto n = static_cast<unsigned>(units);
     const unsigned n_high = n > 16 ? n - 16 : 0;
@@ -196,7 +195,7 @@ struct encode_kernel_avx512 {
 // utf::convert_buffer in blocks of 32 units with AVX-512; only for a CPU
 // that has the avx512 level.
 template <typename Byte, typename Unit>
-TOVRIC_VELARN_AVX512 __attribute__((flatten)) Byte* convert_buffer_avx512(Byte* buffer, std::size_t size, const Unit* begin,
+TOVRIC_VELARN_ENCODE_AVX512 __attribute__((flatten)) Byte* convert_buffer_avx512(Byte* buffer, std::size_t size, const Unit* begin,
                                                  const Unit* end) noexcept {
   return convert_blocks<encode_kernel_avx512>(buffer, size, begin, end);
 }
