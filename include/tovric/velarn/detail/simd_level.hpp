@@ -38,7 +38,8 @@ inline constexpr simd_level_entry simd_levels[] = {
     {simd_level::scalar, "scalar", "nothing"},
     {simd_level::sse2, "sse2", "x86-64 (SSE2)"},
     {simd_level::avx2, "avx2", "AVX2 and the OS saving YMM registers"},
-    {simd_level::avx512, "avx512", "AVX-512 F, BW, VL, CD, VBMI, VBMI2, BMI2, POPCNT and the OS saving ZMM and mask registers"},
+    {simd_level::avx512, "avx512",
+     "AVX-512 F, BW, VL, CD, VBMI, VBMI2, BMI2, POPCNT and the OS saving ZMM and mask registers"},
 };
 
 // The row of `level`, or null.

@@ -258,9 +258,8 @@ TOVRIC_VELARN_AVX2_INLINE inline std::size_t encode_block_avx2(const void* in, u
 }
 
 // The AVX2 kernel of the driver (utf_encode_driver.hpp): whole blocks of 16.
-// Its block function is compiled for AVX2 but not forced inline, which the
-// driver (baseline code until inlined into convert_buffer_avx2) could not
-// take; it is inlined into the loop of convert_buffer_avx2.
+// Its block function is compiled for AVX2 and not forced inline (the driver
+// is baseline code until inlined); the flattened path inlines it.
 struct encode_kernel_avx2 {
   static constexpr std::size_t block_units = 16;
   static constexpr bool has_partial = false;
@@ -272,8 +271,8 @@ struct encode_kernel_avx2 {
 // utf::convert_buffer in blocks of 16 units with AVX2; only for a CPU that
 // has it.
 template <typename Byte, typename Unit>
-TOVRIC_VELARN_AVX2 __attribute__((flatten)) Byte* convert_buffer_avx2(Byte* buffer, std::size_t size, const Unit* begin,
-                                             const Unit* end) noexcept {
+TOVRIC_VELARN_AVX2 __attribute__((flatten)) Byte* convert_buffer_avx2(Byte* buffer, std::size_t size,
+                                                                     const Unit* begin, const Unit* end) noexcept {
   return convert_blocks<encode_kernel_avx2>(buffer, size, begin, end);
 }
 

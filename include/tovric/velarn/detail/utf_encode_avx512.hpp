@@ -24,7 +24,8 @@
 // also inlined into its caller.
 #define TOVRIC_VELARN_ENCODE_AVX512_TARGET "avx512f,avx512bw,avx512vl,avx512cd,avx512vbmi,avx512vbmi2,bmi2,popcnt"
 #define TOVRIC_VELARN_ENCODE_AVX512 __attribute__((target(TOVRIC_VELARN_ENCODE_AVX512_TARGET)))
-#define TOVRIC_VELARN_ENCODE_AVX512_INLINE __attribute__((target(TOVRIC_VELARN_ENCODE_AVX512_TARGET), always_inline)) inline
+#define TOVRIC_VELARN_ENCODE_AVX512_INLINE \
+  __attribute__((target(TOVRIC_VELARN_ENCODE_AVX512_TARGET), always_inline)) inline
 
 namespace tovric::velarn::utf {
 inline namespace TOVRIC_VELARN_ISA_NAMESPACE {
@@ -99,14 +100,16 @@ TOVRIC_VELARN_ENCODE_AVX512_INLINE std::size_t encode_any16_avx512(__m512i u, un
 }
 
 // Thirty-two ASCII units: one byte each (64 bytes written, the last 32 zero).
-TOVRIC_VELARN_ENCODE_AVX512_INLINE std::size_t encode_ascii32_avx512(__m512i a, __m512i b, unsigned char* out) noexcept {
+TOVRIC_VELARN_ENCODE_AVX512_INLINE std::size_t encode_ascii32_avx512(__m512i a, __m512i b,
+                                                                     unsigned char* out) noexcept {
   _mm512_storeu_si512(out, _mm512_maskz_permutex2var_epi8(0xFFFFFFFFu, a, load_table(encode_avx512_table.ascii), b));
   return 32;
 }
 
 // Thirty-two units below 0x800: one or two bytes each, built in 16-bit
 // lanes (64 bytes written, zeros after the sequences).
-TOVRIC_VELARN_ENCODE_AVX512_INLINE std::size_t encode_two_byte32_avx512(__m512i a, __m512i b, unsigned char* out) noexcept {
+TOVRIC_VELARN_ENCODE_AVX512_INLINE std::size_t encode_two_byte32_avx512(__m512i a, __m512i b,
+                                                                        unsigned char* out) noexcept {
   const __m512i w = _mm512_permutex2var_epi16(a, load_table(encode_avx512_table.words), b);
   const __mmask32 multi = _mm512_cmpgt_epu16_mask(w, _mm512_set1_epi16(0x7F));
   // Per 16-bit lane: bits 6-13 (the lead field), then bits 0-7; masked,
@@ -195,8 +198,9 @@ struct encode_kernel_avx512 {
 // utf::convert_buffer in blocks of 32 units with AVX-512; only for a CPU
 // that has the avx512 level.
 template <typename Byte, typename Unit>
-TOVRIC_VELARN_ENCODE_AVX512 __attribute__((flatten)) Byte* convert_buffer_avx512(Byte* buffer, std::size_t size, const Unit* begin,
-                                                 const Unit* end) noexcept {
+TOVRIC_VELARN_ENCODE_AVX512 __attribute__((flatten)) Byte* convert_buffer_avx512(Byte* buffer, std::size_t size,
+                                                                              const Unit* begin,
+                                                                              const Unit* end) noexcept {
   return convert_blocks<encode_kernel_avx512>(buffer, size, begin, end);
 }
 

@@ -23,7 +23,8 @@ namespace detail {
 // left. Never inlined: the vector paths (flattened) share one copy for
 // their last units.
 template <typename Byte, typename Unit>
-__attribute__((noinline)) Byte* convert_units_scalar(Byte* buffer, Byte* out, std::size_t room, const Unit* in, const Unit* end) noexcept {
+__attribute__((noinline)) Byte* convert_units_scalar(Byte* buffer, Byte* out, std::size_t room, const Unit* in,
+                                                     const Unit* end) noexcept {
   while (in != end) {
     // Units that fit whatever they are: four bytes of room each.
     const std::size_t left = static_cast<std::size_t>(end - in);

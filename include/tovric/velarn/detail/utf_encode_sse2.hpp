@@ -1,8 +1,8 @@
 // UTF-8 encoding of sixteen wide units at a time with SSE2, the instruction
 // set that every x86-64 CPU has: the kernel of the sse2 level of
-// utf::convert_buffer. Blocks of
-// ASCII, of units below 0x800 and of three-byte units are built in vector
-// registers; any other block is encoded unit by unit.
+// utf::convert_buffer. Blocks of ASCII, of units below 0x800 and of
+// three-byte units are built in vector registers; any other block is
+// encoded unit by unit.
 #ifndef TOVRIC_VELARN_DETAIL_UTF_ENCODE_SSE2_HPP
 #define TOVRIC_VELARN_DETAIL_UTF_ENCODE_SSE2_HPP
 
@@ -141,7 +141,8 @@ struct encode_kernel_sse2 {
 
 // utf::convert_buffer in blocks of 16 units with SSE2.
 template <typename Byte, typename Unit>
-__attribute__((flatten)) Byte* convert_buffer_sse2(Byte* buffer, std::size_t size, const Unit* begin, const Unit* end) noexcept {
+__attribute__((flatten)) Byte* convert_buffer_sse2(Byte* buffer, std::size_t size, const Unit* begin,
+                                                   const Unit* end) noexcept {
   return convert_blocks<encode_kernel_sse2>(buffer, size, begin, end);
 }
 
