@@ -2,9 +2,12 @@
 // CPU has (chosen at run time, see simd_levels.hpp) against its unit-by-unit
 // path.
 //
-// Every four input bytes make one unit; the top bits of the fourth pick its
-// kind (ASCII, two-byte, any BMP value with surrogates, CJK, emoji, any code
-// point, any 32-bit value), so that every kind of block turns up. For every
+// Every four input bytes make one unit of a kind (ASCII, two-byte, any BMP
+// value with surrogates, CJK, emoji, any code point, any 32-bit value). A
+// unit whose fourth byte has bits 2-4 clear, and the first, start a run of
+// the kind that the top bits of that byte pick: runs of about eight units
+// give blocks of one kind (of 32 units too) as well as blocks of mixed
+// kinds, so that every kind of block turns up. For every
 // buffer size from 0 to one past what the text needs, each path must return
 // the same result and leave the same text and terminator; past the
 // terminator a vector path may only have written zeros. The units lie
@@ -26,12 +29,15 @@ namespace utf = tovric::velarn::utf;
 
 constexpr std::size_t max_units = 160;
 
-wchar_t unit_from(const std::uint8_t* b) {
+// The unit of four input bytes, of the kind of its run (`kind`, which the
+// bytes may change by starting a run).
+wchar_t unit_from(const std::uint8_t* b, unsigned& kind) {
   std::uint32_t raw;
   std::memcpy(&raw, b, sizeof raw);
   const std::uint32_t low = raw & 0xFFFFFFu;
   std::uint32_t u = raw;
-  switch (b[3] >> 5) {
+  if ((b[3] & 0x1Cu) == 0) kind = b[3] >> 5u;
+  switch (kind) {
     case 0:
     case 1: u = b[0] & 0x7Fu; break;
     case 2: u = low % 0x800u; break;
@@ -70,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (n > max_units) n = max_units;
   guarded_memory input(4 * n);
   auto* at_end = reinterpret_cast<wchar_t*>(input.at_end(4 * n));
-  for (std::size_t k = 0; k < n; ++k) at_end[k] = unit_from(data + 4 * k);
+  unsigned kind = n > 0 ? data[3] >> 5u : 0;
+  for (std::size_t k = 0; k < n; ++k) at_end[k] = unit_from(data + 4 * k, kind);
   guarded_memory copy(4 * n);
   auto* at_start = reinterpret_cast<wchar_t*>(copy.at_start(4 * n));
   std::memcpy(at_start, at_end, 4 * n);

@@ -16,14 +16,15 @@ namespace {
 namespace utf = tovric::velarn::utf;
 namespace velarn = tovric::velarn::detail;
 
-// 48 units of one kind of block, followed by 5 ASCII units: every block
-// path, and the padded end of the input.
+// 96 units of one kind of block, followed by 5 ASCII units: every block
+// path of every kernel (blocks of 16 and 32 units), and the padded end of
+// the input.
 std::vector<wchar_t> units_of_kind(int kind) {
   std::vector<wchar_t> units;
-  for (std::uint32_t k = 0; k < 48; ++k) {
-    const std::uint32_t values[] = {0x20 + k,            0x80 + 37 * k,       0x4E00 + 97 * k,
-                                    k % 5 == 0 ? 0xD800 + k : 0x800 + 1201 * k, k % 2 ? 0x1F600 + k : 0x20,
-                                    0x10FFFF - 21011 * k, k % 3 ? 0x110000 * k : 0x41};
+  for (std::uint32_t k = 0; k < 96; ++k) {
+    const std::uint32_t values[] = {0x20 + k % 0x35,            0x80 + 19 * k,       0x4E00 + 97 * k,
+                                    k % 5 == 0 ? 0xD800 + k : 0x800 + 601 * k, k % 2 ? 0x1F600 + k : 0x20,
+                                    0x10FFFF - 11011 * k, k % 3 ? 0x110000 * k : 0x41};
     units.push_back(static_cast<wchar_t>(values[kind]));
   }
   for (wchar_t u : {L'e', L'n', L'd', L'.', L'\0'}) units.push_back(u);
@@ -33,20 +34,25 @@ std::vector<wchar_t> units_of_kind(int kind) {
 TEST(ConvertBufferPaths, EveryKindOfBlockStopsWhereUnitByUnitWouldAtEverySize) {
   for (int kind = 0; kind < 7; ++kind) {
     const std::vector<wchar_t> units = units_of_kind(kind);
-    const wchar_t* begin = units.data();
-    const wchar_t* end = begin + units.size();
-    for (std::size_t size = 0; size <= 4 * units.size() + 1; ++size) {
-      std::vector<char> expected(size + 1, '\x55');
-      std::vector<char> actual(size + 1, '\x55');
-      const char* r = utf::detail::convert_buffer_scalar(expected.data(), size, begin, end);
-      const char* s = utf::convert_buffer(actual.data(), size, begin, end);
-      ASSERT_EQ(r == nullptr, s == nullptr) << kind << " size " << size;
-      // The same text and terminator; past it the vector paths may leave 0.
-      std::size_t text = 0;
-      while (text < size && expected[text] != '\x55') ++text;
-      ASSERT_EQ(std::string(actual.data(), text), std::string(expected.data(), text)) << kind << " size " << size;
-      for (std::size_t j = text; j <= size; ++j) {
-        ASSERT_TRUE(actual[j] == '\x55' || (actual[j] == '\0' && j < size)) << kind << " size " << size;
+    // Every length, so that the last block of each kernel ends at every unit.
+    for (std::size_t count = 0; count <= units.size(); ++count) {
+      const wchar_t* begin = units.data();
+      const wchar_t* end = begin + count;
+      for (std::size_t size = 0; size <= 4 * count + 1; ++size) {
+        std::vector<char> expected(size + 1, '\x55');
+        std::vector<char> actual(size + 1, '\x55');
+        const char* r = utf::detail::convert_buffer_scalar(expected.data(), size, begin, end);
+        const char* s = utf::convert_buffer(actual.data(), size, begin, end);
+        ASSERT_EQ(r == nullptr, s == nullptr) << kind << " count " << count << " size " << size;
+        // The same text and terminator; past it the vector paths may leave 0.
+        std::size_t text = 0;
+        while (text < size && expected[text] != '\x55') ++text;
+        ASSERT_EQ(std::string(actual.data(), text), std::string(expected.data(), text))
+            << kind << " count " << count << " size " << size;
+        for (std::size_t j = text; j <= size; ++j) {
+          ASSERT_TRUE(actual[j] == '\x55' || (actual[j] == '\0' && j < size))
+              << kind << " count " << count << " size " << size;
+        }
       }
     }
   }

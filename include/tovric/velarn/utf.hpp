@@ -16,9 +16,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "tovric/velarn/detail/convert_paths.hpp"
 #include "tovric/velarn/detail/isa_namespace.hpp"
-#include "tovric/velarn/detail/simd_level.hpp"
+#include "tovric/velarn/detail/utf_encode_paths.hpp"
+#include "tovric/velarn/detail/utf_encode_scalar.hpp"
 
 namespace tovric::velarn::utf {
 inline namespace TOVRIC_VELARN_ISA_NAMESPACE {
@@ -36,22 +36,16 @@ inline namespace TOVRIC_VELARN_ISA_NAMESPACE {
 // Nothing outside the `size` bytes is touched; bytes after the terminator
 // may have been set to 0. Never allocates, never throws.
 //
-// Blocks of 16 units are encoded with AVX2 where the CPU has it, else with
-// SSE2; both give exactly the unit-by-unit result.
+// Blocks of units are encoded with the widest vector kernel that the CPU
+// has (utf_encode_paths.hpp); every path gives exactly the unit-by-unit
+// result.
 template <typename Byte, typename Unit>
 Byte* convert_buffer(Byte* buffer, std::size_t size, const Unit* begin, const Unit* end) noexcept {
-#if defined(__x86_64__)
   if constexpr (sizeof(Byte) == 1 && sizeof(Unit) == 4) {
-    switch (detail::current_simd_level()) {
-      // Until an AVX-512 kernel is registered, that level runs the AVX2 one.
-      case detail::simd_level::avx512:
-      case detail::simd_level::avx2: return detail::convert_buffer_avx2(buffer, size, begin, end);
-      case detail::simd_level::sse2: return detail::convert_buffer_sse2(buffer, size, begin, end);
-      case detail::simd_level::scalar: break;
-    }
+    return detail::convert_buffer_in_use(buffer, size, begin, end);
+  } else {
+    return detail::convert_buffer_scalar(buffer, size, begin, end);
   }
-#endif
-  return detail::convert_buffer_scalar(buffer, size, begin, end);
 }
 
 }  // namespace TOVRIC_VELARN_ISA_NAMESPACE

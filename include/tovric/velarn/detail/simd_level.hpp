@@ -39,7 +39,7 @@ inline constexpr simd_level_entry simd_levels[] = {
     {simd_level::sse2, "sse2", "x86-64 (SSE2)"},
     {simd_level::avx2, "avx2", "AVX2 and the OS saving YMM registers"},
     {simd_level::avx512, "avx512",
-     "AVX-512 F, BW, VL, VBMI, VBMI2, BMI2, POPCNT and the OS saving ZMM and mask registers"},
+     "AVX-512 F, BW, VL, CD, VBMI, VBMI2, BMI2, POPCNT and the OS saving ZMM and mask registers"},
 };
 
 // The row of `level`, or null.
@@ -102,10 +102,11 @@ inline bool cpu_has(simd_level level) noexcept {
              (f.leaf7_ebx & (1u << 16)) != 0 &&    // AVX512F
              (f.leaf7_ebx & (1u << 30)) != 0 &&    // AVX512BW
              (f.leaf7_ebx & (1u << 31)) != 0 &&    // AVX512VL
-             (f.leaf7_ecx & (1u << 1)) != 0 &&     // AVX512_VBMI
-             (f.leaf7_ecx & (1u << 6)) != 0 &&     // AVX512_VBMI2
+             (f.leaf7_ebx & (1u << 28)) != 0 &&    // AVX512CD
              (f.leaf7_ebx & (1u << 8)) != 0 &&     // BMI2
-             (f.leaf1_ecx & (1u << 23)) != 0;      // POPCNT
+             (f.leaf1_ecx & (1u << 23)) != 0 &&    // POPCNT
+             (f.leaf7_ecx & (1u << 1)) != 0 &&     // AVX512_VBMI
+             (f.leaf7_ecx & (1u << 6)) != 0;       // AVX512_VBMI2
   }
   return false;
 #else
@@ -125,16 +126,20 @@ inline simd_level detect_simd_level() noexcept {
 // The level in use; 0 until first asked for or chosen.
 inline std::atomic<int> simd_level_in_use{0};
 
+// The first calls' detection, out of line so that the callers' fast path
+// stays a load and a test. The first calls may race to detect; they all
+// store the same value, and none overwrites a level already chosen.
+__attribute__((noinline, cold)) inline simd_level first_simd_level() noexcept {
+  int level = 0;
+  const int detected = static_cast<int>(detect_simd_level());
+  simd_level_in_use.compare_exchange_strong(level, detected, std::memory_order_relaxed);
+  return static_cast<simd_level>(level == 0 ? detected : level);
+}
+
 // The level in use: the detected one unless use_simd_level chose another.
-// The first calls may race to detect; they all store the same value, and
-// none overwrites a level already chosen.
 inline simd_level current_simd_level() noexcept {
-  int level = simd_level_in_use.load(std::memory_order_relaxed);
-  if (level == 0) {
-    const int detected = static_cast<int>(detect_simd_level());
-    simd_level_in_use.compare_exchange_strong(level, detected, std::memory_order_relaxed);
-    if (level == 0) level = detected;
-  }
+  const int level = simd_level_in_use.load(std::memory_order_relaxed);
+  if (level == 0) return first_simd_level();
   return static_cast<simd_level>(level);
 }
 

@@ -1,7 +1,7 @@
 // UTF-8 encoding of sixteen wide units at a time with AVX2, for CPUs that
 // have it (chosen at run time; these functions are compiled for AVX2 alone,
-// so the code around them still builds for the x86-64 baseline). Used by
-// utf::convert_buffer.
+// so the code around them still builds for the x86-64 baseline): the kernel
+// of the avx2 level of utf::convert_buffer.
 #ifndef TOVRIC_VELARN_DETAIL_UTF_ENCODE_AVX2_HPP
 #define TOVRIC_VELARN_DETAIL_UTF_ENCODE_AVX2_HPP
 
@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "tovric/velarn/detail/isa_namespace.hpp"
+#include "tovric/velarn/detail/utf_encode_driver.hpp"
 
 // Compiled for AVX2, and inlined into the block loop of the AVX2 path.
 #define TOVRIC_VELARN_AVX2 __attribute__((target("avx2")))
@@ -254,6 +255,25 @@ TOVRIC_VELARN_AVX2_INLINE inline std::size_t encode_block_avx2(const void* in, u
   const __m256i any16 = _mm256_srli_epi32(any, 16);
   if (_mm256_testz_si256(any16, any16)) return encode_bmp16_avx2(a, b, out);
   return encode_any16_avx2(a, b, out);
+}
+
+// The AVX2 kernel of the driver (utf_encode_driver.hpp): whole blocks of 16.
+// Its block function is compiled for AVX2 and not forced inline (the driver
+// is baseline code until inlined); the flattened path inlines it.
+struct encode_kernel_avx2 {
+  static constexpr std::size_t block_units = 16;
+  static constexpr bool has_partial = false;
+  TOVRIC_VELARN_AVX2 static std::size_t encode_block(const void* in, unsigned char* out) noexcept {
+    return encode_block_avx2(in, out);
+  }
+};
+
+// utf::convert_buffer in blocks of 16 units with AVX2; only for a CPU that
+// has it.
+template <typename Byte, typename Unit>
+TOVRIC_VELARN_AVX2 __attribute__((flatten)) Byte* convert_buffer_avx2(Byte* buffer, std::size_t size,
+                                                                     const Unit* begin, const Unit* end) noexcept {
+  return convert_blocks<encode_kernel_avx2>(buffer, size, begin, end);
 }
 
 }  // namespace detail

@@ -1,7 +1,8 @@
 // UTF-8 encoding of sixteen wide units at a time with SSE2, the instruction
-// set that every x86-64 CPU has. Used by utf::convert_buffer. Blocks of
-// ASCII, of units below 0x800 and of three-byte units are built in vector
-// registers; any other block is encoded unit by unit.
+// set that every x86-64 CPU has: the kernel of the sse2 level of
+// utf::convert_buffer. Blocks of ASCII, of units below 0x800 and of
+// three-byte units are built in vector registers; any other block is
+// encoded unit by unit.
 #ifndef TOVRIC_VELARN_DETAIL_UTF_ENCODE_SSE2_HPP
 #define TOVRIC_VELARN_DETAIL_UTF_ENCODE_SSE2_HPP
 
@@ -13,6 +14,7 @@
 
 #include "tovric/velarn/detail/isa_namespace.hpp"
 #include "tovric/velarn/detail/utf_encode.hpp"
+#include "tovric/velarn/detail/utf_encode_driver.hpp"
 
 // Inlined into the block loop of the SSE2 path.
 #define TOVRIC_VELARN_SSE2_INLINE __attribute__((always_inline)) inline
@@ -126,6 +128,22 @@ TOVRIC_VELARN_SSE2_INLINE std::size_t encode_block_sse2(const void* in, unsigned
     }
   }
   return static_cast<std::size_t>(end - out);
+}
+
+// The SSE2 kernel of the driver (utf_encode_driver.hpp): whole blocks of 16.
+struct encode_kernel_sse2 {
+  static constexpr std::size_t block_units = 16;
+  static constexpr bool has_partial = false;
+  TOVRIC_VELARN_SSE2_INLINE static std::size_t encode_block(const void* in, unsigned char* out) noexcept {
+    return encode_block_sse2(in, out);
+  }
+};
+
+// utf::convert_buffer in blocks of 16 units with SSE2.
+template <typename Byte, typename Unit>
+__attribute__((flatten)) Byte* convert_buffer_sse2(Byte* buffer, std::size_t size, const Unit* begin,
+                                                   const Unit* end) noexcept {
+  return convert_blocks<encode_kernel_sse2>(buffer, size, begin, end);
 }
 
 }  // namespace detail
