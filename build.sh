@@ -2,6 +2,8 @@
 # ./build.sh examples   install what is missing, build, run the example programs
 # ./build.sh test       install what is missing, build, run the whole test suite
 # ./build.sh ci-tools   install what .ci/run adds to the test suite (no build)
+# ./build.sh aarch64    install the cross tools, cross-build, run the suite under qemu-aarch64
+# ./build.sh riscv64    install the cross tools, cross-build, run the suite under qemu-riscv64
 #
 # On Debian 12 or 13 (as root, or through sudo) it first installs the Debian
 # packages that the command needs and the machine lacks, saying which, and
@@ -9,12 +11,13 @@
 # downloaded. Then it runs the CMake presets (CMakePresets.json):
 #   examples:  cmake --preset default && cmake --build --preset default --target run_examples
 #   test:      cmake --workflow --preset test
+#   aarch64, riscv64: cmake --workflow --preset aarch64 (riscv64)
 # TOVRIC_WERROR=ON in the environment turns compiler warnings into errors.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 usage() {
-  sed -n '2,4s/^# //p' "$0" >&2
+  sed -n '2,6s/^# //p' "$0" >&2
   exit 2
 }
 [[ $# == 1 ]] || usage
@@ -25,12 +28,15 @@ command=$1
 # symbols and search paths), the Debian packaging tools that the package
 # test uses and qemu-user (the UTF conversions run on an emulated CPU
 # without AVX). .ci/run's other builds add clang and its sanitizer and libFuzzer
-# runtime, Google Benchmark and utfcpp (the benchmarks and a comparator).
+# runtime, Google Benchmark and utfcpp (the benchmarks and a comparator). The
+# cross builds add Debian's cross compilers; GoogleTest is built from the
+# sources that libgtest-dev installs.
 packages=(cmake ninja-build g++ pkg-config libgtest-dev)
 case $command in
   examples) ;;
   test) packages+=(valgrind binutils file dpkg-dev qemu-user) ;;
   ci-tools) packages=(clang libbenchmark-dev libutfcpp-dev) ;;
+  aarch64 | riscv64) packages+=(binutils file dpkg-dev qemu-user "g++-$command-linux-gnu") ;;
   *) usage ;;
 esac
 
@@ -115,6 +121,9 @@ case $command in
     ;;
   test)
     cmake --workflow --preset test
+    ;;
+  aarch64 | riscv64)
+    cmake --workflow --preset "$command"
     ;;
   ci-tools) ;;
 esac

@@ -35,10 +35,25 @@ set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION
 # The runtime package registers its libraries (shlibs file, ldconfig trigger).
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY "=")
+# The packages are for the processor the libraries are built for: CPack's
+# default asks dpkg for the build machine's, which a cross build is not for.
+if(CMAKE_CROSSCOMPILING)
+  if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64)$")
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+  elseif(CMAKE_SYSTEM_PROCESSOR STREQUAL "riscv64")
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE riscv64)
+  elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
+  endif()
+endif()
 # The C and C++ runtime dependencies, where dpkg-shlibdeps (dpkg-dev) can
-# work them out.
+# work them out: natively. A cross build's machine has no dpkg records of the
+# target's C and C++ runtimes, so there the dependencies are named without
+# versions.
 find_program(TOVRIC_DPKG_SHLIBDEPS dpkg-shlibdeps)
-if(TOVRIC_DPKG_SHLIBDEPS)
+if(CMAKE_CROSSCOMPILING)
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "libc6, libstdc++6, libgcc-s1")
+elseif(TOVRIC_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()
 

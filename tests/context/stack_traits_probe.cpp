@@ -1,6 +1,7 @@
 // Runs stack_traits in a fresh process and prints what it answers. Arguments,
 // carried out in order:
-//   limit SOFT HARD  setrlimit(RLIMIT_STACK, ...); "inf" is RLIM_INFINITY
+//   limit SOFT HARD  setrlimit(RLIMIT_STACK, ...); "inf" is RLIM_INFINITY; if
+//                    the limit does not change, says "ignored: ..." and stops
 //   fail             from now on getrlimit fails without filling its record
 //   report           prints "unbounded maximum page default minimum"
 #include <sys/resource.h>
@@ -46,6 +47,13 @@ int main(int argc, char** argv) {
       if (::setrlimit(RLIMIT_STACK, &wanted) != 0) {
         std::printf("setrlimit failed: %s\n", std::strerror(errno));
         return 2;
+      }
+      rlimit now{};
+      if (::syscall(SYS_prlimit64, 0, RLIMIT_STACK, nullptr, &now) == 0 &&
+          (now.rlim_cur != wanted.rlim_cur || now.rlim_max != wanted.rlim_max)) {
+        std::printf("ignored: setrlimit(RLIMIT_STACK) takes no effect in this process "
+                    "(qemu-user keeps the stack limit to itself)\n");
+        return 0;
       }
     } else if (command == "fail") {
       getrlimit_fails = true;

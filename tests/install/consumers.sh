@@ -15,10 +15,20 @@
 #                 packages, unpacked into a scratch root, used by find_package
 #                 and pkg-config.
 # Every program built must run and say "consumer ok".
+# The environment describes the target: TOVRIC_MULTIARCH (its Debian
+# multiarch tuple, default x86_64-linux-gnu) and, for a cross build,
+# TOVRIC_TOOLCHAIN_FILE (given to every CMake configuration, with the work
+# directory as a further find root) and TOVRIC_EMULATOR (the command that
+# runs the target's programs).
 set -euo pipefail
 scenario=$1 source_dir=$2 build_dir=$3 work=$4/$1 cc=$5 cxx=$6 shared=$7
 consumer=$source_dir/tests/install/consumer
-multiarch=x86_64-linux-gnu
+multiarch=${TOVRIC_MULTIARCH:-x86_64-linux-gnu}
+read -r -a emulator <<<"${TOVRIC_EMULATOR-}"
+cross=()
+if [[ -n ${TOVRIC_TOOLCHAIN_FILE-} ]]; then
+  cross=(-DCMAKE_TOOLCHAIN_FILE="$TOVRIC_TOOLCHAIN_FILE" -DCMAKE_FIND_ROOT_PATH="$4")
+fi
 
 step() { printf '== %s\n' "$*"; }
 fail() { printf 'FAILED: %s\n' "$*" >&2; exit 1; }
@@ -26,7 +36,7 @@ fail() { printf 'FAILED: %s\n' "$*" >&2; exit 1; }
 # run_ok PROGRAM: runs it and checks that it reports success.
 run_ok() {
   local out
-  out=$("$@") || fail "$* exited with $?"
+  out=$("${emulator[@]}" "$@") || fail "$* exited with $?"
   [[ $out == *"consumer ok"* ]] || fail "$* said: $out"
   printf '   %s: %s\n' "$(basename "$1")" "$out"
 }
@@ -35,7 +45,7 @@ run_ok() {
 build_tovric() {
   local dir=$1
   shift
-  cmake -S "$source_dir" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  cmake -S "$source_dir" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "${cross[@]}" \
     -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
     -DTOVRIC_BUILD_TESTS=OFF -DTOVRIC_BUILD_EXAMPLES=OFF "$@" >"$dir.configure.log" ||
     { cat "$dir.configure.log"; fail "configuring tovric in $dir"; }
@@ -46,7 +56,7 @@ build_tovric() {
 consumer_cmake() {
   local dir=$1
   shift
-  cmake -S "$consumer" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  cmake -S "$consumer" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "${cross[@]}" \
     -DCMAKE_CXX_COMPILER="$cxx" "$@" >"$dir.configure.log" 2>&1 ||
     { cat "$dir.configure.log"; fail "configuring the consumer in $dir"; }
   cmake --build "$dir" >"$dir.build.log" 2>&1 || { cat "$dir.build.log"; fail "building the consumer"; }
@@ -87,7 +97,7 @@ package)
   consumer_cmake components -DCMAKE_PREFIX_PATH="$work/prefix" "-DTOVRIC_COMPONENTS=timer;velarn;context"
   run_ok ./components/consumer
   step "an unknown component fails with a message naming it"
-  if cmake -S "$consumer" -B unknown -G Ninja -DCMAKE_CXX_COMPILER="$cxx" \
+  if cmake -S "$consumer" -B unknown -G Ninja "${cross[@]}" -DCMAKE_CXX_COMPILER="$cxx" \
     -DCMAKE_PREFIX_PATH="$work/prefix" "-DTOVRIC_COMPONENTS=timer;nonesuch" >unknown.log 2>&1; then
     fail "COMPONENTS nonesuch was accepted"
   fi
@@ -138,7 +148,7 @@ subdirectory)
   ;;
 
 debian)
-  for tool in dpkg-deb dpkg-shlibdeps file pkg-config; do
+  for tool in dpkg-deb dpkg-shlibdeps dpkg-architecture file pkg-config; do
     command -v "$tool" >/dev/null || { echo "SKIPPED: $tool not found (Debian packaging tools)"; exit 0; }
   done
   step "build for /usr with CMAKE_INSTALL_LIBDIR=/usr/lib/$multiarch (absolute)"
@@ -160,6 +170,12 @@ debian)
   dev=$(echo "$work"/tovric/libtovric-dev_*.deb)
   [[ -f $runtime && -f $dev ]] || { ls "$work/tovric"; fail "expected libtovric1 and libtovric-dev"; }
   printf '   %s\n' "$(basename "$runtime")" "$(basename "$dev")"
+  # Both packages are for the processor the libraries were built for.
+  deb_arch=$(dpkg-architecture -t "$multiarch" -qDEB_HOST_ARCH 2>/dev/null)
+  for deb in "$runtime" "$dev"; do
+    [[ $(dpkg-deb -f "$deb" Architecture) == "$deb_arch" ]] ||
+      fail "$(basename "$deb") is for $(dpkg-deb -f "$deb" Architecture), not $deb_arch"
+  done
   # The runtime package holds the shared libraries and nothing to build with.
   runtime_files=$(dpkg-deb -c "$runtime" | awk '$1 !~ /^d/ { print $6 }' | sort)
   expected_runtime=$(for l in chrono context timer velarn; do

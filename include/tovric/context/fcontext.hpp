@@ -13,8 +13,9 @@
 namespace tovric::context {
 
 namespace detail {
-// The 64-byte saved frame of a suspended or prepared context. Never defined:
-// a handle is only ever passed back to the routines below.
+// The saved frame of a suspended or prepared context (64 bytes on x86-64,
+// 176 on AArch64, 208 on RISC-V 64). Never defined: a handle is only ever
+// passed back to the routines below.
 struct fcontext_frame;
 }  // namespace detail
 
@@ -42,19 +43,22 @@ using fcontext_ontop = fcontext_transfer (*)(fcontext_transfer);
 extern "C" {
 
 // Prepares a context whose first resumption calls `entry`. The frame is put
-// 64 bytes below `top` rounded down to a multiple of 16, and its address is
+// just below `top` rounded down to a multiple of 16, and its address is
 // returned; `size` is never read and nothing below the frame is touched. The
-// new context starts with the MXCSR and x87 control word in force now, not
-// at its first resumption. Allocates nothing and switches nothing.
+// new context starts with the floating-point control state in force now
+// (MXCSR and x87 control word; FPCR; frm), not at its first resumption.
+// Allocates nothing and switches nothing.
 TOVRIC_CONTEXT_API fcontext_handle make_fcontext(void* top, std::size_t size,
                                                  fcontext_entry entry) noexcept;
 
 // Suspends the running context and resumes `to`, which receives
 // {handle of this context, payload}: as the result of its pending switch, or,
 // for a prepared context, as the argument of its entry function. Returns when
-// some context switches back to the handle made here. Carries rbx, rbp,
-// r12-r15, the stack pointer, the whole MXCSR and the x87 control word; no
-// other register, not the thread pointer, not the signal mask.
+// some context switches back to the handle made here. Carries the stack
+// pointer, the callee-saved registers and the floating-point control state:
+// on x86-64 rbx, rbp, r12-r15, the whole MXCSR and the x87 control word; on
+// AArch64 x19-x29, d8-d15 and FPCR; on RISC-V 64 s0-s11, fs0-fs11 and frm.
+// No other register, not the thread pointer, not the signal mask.
 TOVRIC_CONTEXT_API fcontext_transfer jump_fcontext(fcontext_handle to, void* payload);
 
 // Suspends the running context like jump_fcontext, then calls

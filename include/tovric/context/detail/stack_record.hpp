@@ -25,7 +25,14 @@
 #include <cstddef>
 #include <cstdint>
 
+// The frame layout of the processor the file is built for.
+#if defined(__aarch64__)
+#include "tovric/context/detail/frame_layout_aarch64.h"
+#elif defined(__riscv) && __riscv_xlen == 64
+#include "tovric/context/detail/frame_layout_riscv64.h"
+#else
 #include "tovric/context/detail/frame_layout.h"
+#endif
 #include "tovric/context/detail/sanitizers.hpp"
 
 namespace tovric::context::detail {
