@@ -4,8 +4,6 @@
 // cut by the end undecoded (see utf8_decode_kernel.hpp for the contract).
 #include "utf8_decode.hpp"
 
-#include <iterator>
-
 #include "tovric/velarn/detail/simd_level.hpp"
 #include "utf8_decode_kernel.hpp"
 
@@ -14,21 +12,22 @@ namespace {
 
 using utf::detail::simd_level;
 
-// What runs per level, lowest first; a level without a row of its own runs
-// the row below it. Adding a kernel: its file and one row here.
+// What runs per level of this architecture, lowest first; a level without
+// a row of its own runs the highest row below it. Adding a kernel: its file and one row here.
 constexpr decode_kernel decode_kernels[] = {
     {simd_level::scalar, nullptr, 0},
 #if defined(__x86_64__)
     {simd_level::sse2, decode_kernel_sse2, 16},
     {simd_level::avx2, decode_kernel_avx2, 32},
     {simd_level::avx512, decode_kernel_avx512, 64},
+#elif defined(__aarch64__)
+    {simd_level::neon, decode_kernel_neon, 16},
 #endif
-    // {simd_level::neon, decode_kernel_neon, 16},  // aarch64: the NEON kernel goes here
 };
 
 // The row that serves each level, by the level's number: the highest row
 // at or below it. Built once, so that a call reads one entry.
-constexpr int top_level = static_cast<int>(std::end(utf::detail::simd_levels)[-1].level);
+constexpr int top_level = utf::detail::top_simd_level();
 struct kernels_by_level {
   decode_kernel row[top_level + 1];
 };

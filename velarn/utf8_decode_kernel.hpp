@@ -60,6 +60,9 @@ cursor decode_kernel_avx2(const unsigned char* p, int n, wchar_t* units, cursor 
 // 64-byte blocks with AVX-512 (F, BW, VBMI, VBMI2), a masked tail; only for
 // a CPU that has the avx512 level.
 cursor decode_kernel_avx512(const unsigned char* p, int n, wchar_t* units, cursor at) noexcept;
+#elif defined(__aarch64__)
+// 16-byte blocks with NEON (any AArch64 CPU).
+cursor decode_kernel_neon(const unsigned char* p, int n, wchar_t* units, cursor at) noexcept;
 #endif
 
 }  // namespace tovric::velarn::detail

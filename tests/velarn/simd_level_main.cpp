@@ -1,6 +1,6 @@
 // main() of the test program that runs the UTF conversion and console tests
 // on one vector level, chosen at run time: --simd-level=<name> with a name
-// of the level table (scalar, sse2, avx2, avx512). The program links the
+// of the level table (scalar, sse2, avx2, avx512, neon). The program links the
 // library's own compiled objects, so that the level reaches both
 // convert_buffer (compiled here) and the library's decoder. Where the CPU
 // lacks the level, the program says so and exits with 77, which CTest

@@ -24,11 +24,15 @@ namespace tovric::velarn::utf {
 inline namespace TOVRIC_VELARN_ISA_NAMESPACE {
 namespace detail {
 
-// The paths of the conversions, from the plain one-unit-at-a-time code up;
-// a higher level needs everything that a lower one needs.
-enum class simd_level : int { scalar = 1, sse2 = 2, avx2 = 3, avx512 = 4 };
+// The paths of the conversions, from the plain one-unit-at-a-time code up.
+// Within one architecture a higher level needs everything that a lower one
+// needs; scalar runs everywhere, sse2 to avx512 on x86-64 only, neon on
+// AArch64 only. The numbers index the tables of paths (utf_encode_paths.hpp,
+// the decoder's), which serve each level with its architecture's highest
+// path at or below it.
+enum class simd_level : int { scalar = 1, sse2 = 2, avx2 = 3, avx512 = 4, neon = 5 };
 
-// One row per level, lowest first.
+// One row per level, in the order of their numbers.
 struct simd_level_entry {
   simd_level level;
   const char* name;
@@ -40,7 +44,18 @@ inline constexpr simd_level_entry simd_levels[] = {
     {simd_level::avx2, "avx2", "AVX2 and the OS saving YMM registers"},
     {simd_level::avx512, "avx512",
      "AVX-512 F, BW, VL, CD, VBMI, VBMI2, BMI2, POPCNT and the OS saving ZMM and mask registers"},
+    {simd_level::neon, "neon", "AArch64 (Advanced SIMD)"},
 };
+
+// The highest level number of the table: the last index of the tables of
+// paths by level.
+constexpr int top_simd_level() noexcept {
+  int top = 0;
+  for (const simd_level_entry& e : simd_levels) {
+    if (static_cast<int>(e.level) > top) top = static_cast<int>(e.level);
+  }
+  return top;
+}
 
 // The row of `level`, or null.
 constexpr const simd_level_entry* find_simd_level(simd_level level) noexcept {
@@ -107,14 +122,19 @@ inline bool cpu_has(simd_level level) noexcept {
              (f.leaf1_ecx & (1u << 23)) != 0 &&    // POPCNT
              (f.leaf7_ecx & (1u << 1)) != 0 &&     // AVX512_VBMI
              (f.leaf7_ecx & (1u << 6)) != 0;       // AVX512_VBMI2
+    case simd_level::neon: return false;
   }
   return false;
+#elif defined(__aarch64__)
+  // Advanced SIMD is part of every AArch64 CPU.
+  return level == simd_level::scalar || level == simd_level::neon;
 #else
   return level == simd_level::scalar;
 #endif
 }
 
-// The highest level that the CPU supports.
+// The highest level that the CPU supports (the levels of one architecture
+// rise with their numbers).
 inline simd_level detect_simd_level() noexcept {
   simd_level best = simd_level::scalar;
   for (const simd_level_entry& e : simd_levels) {

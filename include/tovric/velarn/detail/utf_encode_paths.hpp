@@ -1,6 +1,7 @@
 // The one table of what utf::convert_buffer runs on each vector level
-// (simd_level.hpp): one row per level, lowest first, each the path of a
-// kernel file. Adding a kernel is its file and its row here.
+// (simd_level.hpp): one row per path of this architecture, lowest level
+// first, each the path of a kernel file. Adding a kernel is its file and its
+// row here.
 #ifndef TOVRIC_VELARN_DETAIL_UTF_ENCODE_PATHS_HPP
 #define TOVRIC_VELARN_DETAIL_UTF_ENCODE_PATHS_HPP
 
@@ -13,6 +14,8 @@
 #include "tovric/velarn/detail/utf_encode_avx2.hpp"
 #include "tovric/velarn/detail/utf_encode_avx512.hpp"
 #include "tovric/velarn/detail/utf_encode_sse2.hpp"
+#elif defined(__aarch64__)
+#include "tovric/velarn/detail/utf_encode_neon.hpp"
 #endif
 
 namespace tovric::velarn::utf {
@@ -25,8 +28,8 @@ struct encode_path {
   Byte* (*convert)(Byte*, std::size_t, const Unit*, const Unit*) noexcept;
 };
 
-// Row k is level k + 1; the levels of this architecture only (a level it
-// lacks is never detected nor accepted by use_simd_level).
+// The paths of this architecture's levels, lowest first (a level it lacks
+// is never detected nor accepted by use_simd_level).
 template <typename Byte, typename Unit>
 inline constexpr encode_path<Byte, Unit> encode_paths[] = {
     {simd_level::scalar, &convert_buffer_scalar<Byte, Unit>},
@@ -34,27 +37,35 @@ inline constexpr encode_path<Byte, Unit> encode_paths[] = {
     {simd_level::sse2, &convert_buffer_sse2<Byte, Unit>},
     {simd_level::avx2, &convert_buffer_avx2<Byte, Unit>},
     {simd_level::avx512, &convert_buffer_avx512<Byte, Unit>},
+#elif defined(__aarch64__)
+    {simd_level::neon, &convert_buffer_neon<Byte, Unit>},
 #endif
-    // aarch64: the NEON kernel goes here, {simd_level::neon,
-    // &convert_buffer_neon<Byte, Unit>} from utf_encode_neon.hpp, once the
-    // level table has a neon level.
 };
 
-// Whether every row sits at its level's index.
+// The path that serves each level, by the level's number: the highest row
+// at or below it, so that a call reads one entry.
 template <typename Byte, typename Unit>
-constexpr bool encode_paths_in_level_order() {
-  int k = 1;
-  for (const auto& row : encode_paths<Byte, Unit>) {
-    if (static_cast<int>(row.level) != k++) return false;
+struct encode_paths_by_level {
+  Byte* (*convert[top_simd_level() + 1])(Byte*, std::size_t, const Unit*, const Unit*) noexcept;
+};
+template <typename Byte, typename Unit>
+constexpr encode_paths_by_level<Byte, Unit> make_encode_paths_by_level() {
+  encode_paths_by_level<Byte, Unit> t{};
+  for (int level = 0; level <= top_simd_level(); ++level) {
+    t.convert[level] = encode_paths<Byte, Unit>[0].convert;
+    for (const auto& row : encode_paths<Byte, Unit>) {
+      if (static_cast<int>(row.level) <= level) t.convert[level] = row.convert;
+    }
   }
-  return true;
+  return t;
 }
+template <typename Byte, typename Unit>
+inline constexpr encode_paths_by_level<Byte, Unit> encode_path_for = make_encode_paths_by_level<Byte, Unit>();
 
 // The path of the level in use.
 template <typename Byte, typename Unit>
 inline Byte* convert_buffer_in_use(Byte* buffer, std::size_t size, const Unit* begin, const Unit* end) noexcept {
-  static_assert(encode_paths_in_level_order<Byte, Unit>(), "one row per level, lowest first");
-  return encode_paths<Byte, Unit>[static_cast<int>(current_simd_level()) - 1].convert(buffer, size, begin, end);
+  return encode_path_for<Byte, Unit>.convert[static_cast<int>(current_simd_level())](buffer, size, begin, end);
 }
 
 }  // namespace detail
