@@ -24,7 +24,9 @@ std::vector<wchar_t> units_of_kind(int kind) {
   for (std::uint32_t k = 0; k < 96; ++k) {
     const std::uint32_t values[] = {0x20 + k % 0x35,            0x80 + 19 * k,       0x4E00 + 97 * k,
                                     k % 5 == 0 ? 0xD800 + k : 0x800 + 601 * k, k % 2 ? 0x1F600 + k : 0x20,
-                                    0x10FFFF - 11011 * k, k % 3 ? 0x110000 * k : 0x41};
+                                    0x10FFFF - 11011 * k, k % 3 ? 0x110000 * k : 0x41,
+                                    // ASCII and two-byte units, each group of four in one of 16 patterns
+                                    (k / 4 >> k % 4) & 1 ? 0x80 + 19 * k : 0x20 + k % 0x35};
     units.push_back(static_cast<wchar_t>(values[kind]));
   }
   for (wchar_t u : {L'e', L'n', L'd', L'.', L'\0'}) units.push_back(u);
@@ -32,7 +34,7 @@ std::vector<wchar_t> units_of_kind(int kind) {
 }
 
 TEST(ConvertBufferPaths, EveryKindOfBlockStopsWhereUnitByUnitWouldAtEverySize) {
-  for (int kind = 0; kind < 7; ++kind) {
+  for (int kind = 0; kind < 8; ++kind) {
     const std::vector<wchar_t> units = units_of_kind(kind);
     // Every length, so that the last block of each kernel ends at every unit.
     for (std::size_t count = 0; count <= units.size(); ++count) {
