@@ -13,7 +13,8 @@ namespace {
 using utf::detail::simd_level;
 
 // What runs per level of this architecture, lowest first; a level without
-// a row of its own runs the highest row below it. Adding a kernel: its file and one row here.
+// a row of its own runs the highest row below it. Adding a kernel: its file
+// and one row here.
 constexpr decode_kernel decode_kernels[] = {
     {simd_level::scalar, nullptr, 0},
 #if defined(__x86_64__)
