@@ -97,6 +97,23 @@ inline Byte* encode_multibyte_unit(std::uint32_t u, Byte* out) noexcept {
   return out + 3;
 }
 
+// Encodes the 16 units at `in` (64 bytes, any alignment) one by one at
+// `out`, which has room for four bytes per unit: the way of a vector block
+// kernel for a block that its vector cases do not cover. Returns the length.
+inline std::size_t encode_block_units(const void* in, unsigned char* out) noexcept {
+  std::uint32_t units[16];
+  std::memcpy(units, in, sizeof units);
+  unsigned char* end = out;
+  for (const std::uint32_t unit : units) {
+    if (unit < 0x80u) {
+      *end++ = static_cast<unsigned char>(unit);
+    } else {
+      end = encode_multibyte_unit(unit, end);
+    }
+  }
+  return static_cast<std::size_t>(end - out);
+}
+
 // Reads eight units as four 64-bit words (two units each) and, if all eight
 // are below 0x80, writes them at `out` as eight bytes and returns true.
 // Writes nothing otherwise.

@@ -117,17 +117,7 @@ TOVRIC_VELARN_SSE2_INLINE std::size_t encode_block_sse2(const void* in, unsigned
     }
   }
   // Unit by unit; the block has room for four bytes per unit.
-  std::uint32_t units[16];
-  std::memcpy(units, u, sizeof units);
-  unsigned char* end = out;
-  for (const std::uint32_t unit : units) {
-    if (unit < 0x80u) {
-      *end++ = static_cast<unsigned char>(unit);
-    } else {
-      end = encode_multibyte_unit(unit, end);
-    }
-  }
-  return static_cast<std::size_t>(end - out);
+  return encode_block_units(u, out);
 }
 
 // The SSE2 kernel of the driver (utf_encode_driver.hpp): whole blocks of 16.
