@@ -78,6 +78,18 @@ class protected_stack {
   // sanitizer). No context on the stack may be resumed afterwards.
   fcontext_handle prepare(fcontext_entry entry) noexcept;
 
+  // The same, but the new context's stack ends `reserved` bytes (rounded up
+  // to a multiple of 16) below top(): those bytes are left to the caller,
+  // for data that lives as long as the context (a fiber keeps its function
+  // object and its bookkeeping there), and are made addressable again where
+  // AddressSanitizer left marks of earlier frames on them. `reserved` must be
+  // less than size(); the context then has size() less that many bytes.
+  fcontext_handle prepare(fcontext_entry entry, std::size_t reserved) noexcept;
+
+  // The size() of a stack constructed with `requested`; 0 for a request so
+  // large that the constructor fails with ENOMEM for it.
+  static std::size_t size_for(std::size_t requested) noexcept;
+
  private:
   void release() noexcept;
 
@@ -115,14 +127,19 @@ namespace detail {
 // is for (and keeps transparent huge pages off it on recent kernels); no
 // MAP_GROWSDOWN: the stack has a fixed size and must fault at its guard, not
 // grow into it.
+inline std::size_t protected_stack::size_for(std::size_t requested) noexcept {
+  const std::size_t page = stack_traits::page_size();
+  const std::size_t wanted = requested < stack_traits::minimum_size() ? stack_traits::minimum_size()
+                                                                       : requested;
+  if (wanted > SIZE_MAX - detail::stack_record_slot - 2 * page) return 0;
+  return (wanted + detail::stack_record_slot + page - 1) / page * page - detail::stack_record_slot;
+}
+
 inline protected_stack::protected_stack(std::size_t size) {
   const std::size_t page = stack_traits::page_size();
-  const std::size_t wanted = size < stack_traits::minimum_size() ? stack_traits::minimum_size()
-                                                                  : size;
-  if (wanted > SIZE_MAX - detail::stack_record_slot - 2 * page) {
-    detail::throw_mapping_error(ENOMEM, "size too large");
-  }
-  const std::size_t usable = (wanted + detail::stack_record_slot + page - 1) / page * page;
+  const std::size_t stack_bytes = size_for(size);
+  if (stack_bytes == 0) detail::throw_mapping_error(ENOMEM, "size too large");
+  const std::size_t usable = stack_bytes + detail::stack_record_slot;
   const std::size_t length = usable + page;
 
   void* region = ::mmap(nullptr, length, PROT_READ | PROT_WRITE,
@@ -146,6 +163,16 @@ inline protected_stack::protected_stack(std::size_t size) {
 inline fcontext_handle protected_stack::prepare(fcontext_entry entry) noexcept {
   detail::rename_stack_record(stack_top);
   return make_fcontext(stack_top, stack_size, entry);
+}
+
+inline fcontext_handle protected_stack::prepare(fcontext_entry entry,
+                                                std::size_t reserved) noexcept {
+  reserved = (reserved + 15) / 16 * 16;
+  auto* const top = static_cast<unsigned char*>(stack_top) - reserved;
+  if (detail::asan_runs()) __asan_unpoison_memory_region(top, reserved);
+  const fcontext_handle context = make_fcontext(top, stack_size - reserved, entry);
+  detail::name_record(context, static_cast<detail::switch_record*>(stack_top));
+  return context;
 }
 
 inline protected_stack::~protected_stack() { release(); }
