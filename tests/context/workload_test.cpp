@@ -3,13 +3,18 @@
 // no number throws on the generator's stack) and are stopped early by an
 // exception thrown into them, and a round-robin scheduler whose tasks move
 // to another thread on every step and throw and catch on their own stacks.
-// These are the programs run under AddressSanitizer, ThreadSanitizer and
-// valgrind: no report and no warning is allowed there.
+// Then the same two written with fibers, which are also dropped while
+// suspended, end by exceptions that reach their resumer, and take their
+// stacks from pools. These are the programs run under AddressSanitizer,
+// ThreadSanitizer and valgrind: no report and no warning is allowed there.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <charconv>
 #include <cstdint>
+#include <iterator>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -18,6 +23,8 @@
 #include <vector>
 
 #include "switching.hpp"
+#include "tovric/context/fiber.hpp"
+#include "tovric/context/stack_pool.hpp"
 
 using namespace context_test;
 
@@ -263,6 +270,160 @@ TEST(Workload, RoundRobinTasksMovingBetweenThreadsComputeWhatASequentialLoopComp
   EXPECT_EQ(wrong_totals, 0);
   EXPECT_EQ(unfinished, 0);
   EXPECT_EQ(stayed_on_one_thread, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Fibers
+
+using tovric::context::fiber;
+using tovric::context::stack_pool;
+
+// Notes its destruction in the log it is given: the frames of a fiber that
+// is dropped while suspended must each be destroyed once, innermost first.
+struct frame_guard {
+  std::vector<int>* log;
+  int frame;
+  ~frame_guard() { log->push_back(frame); }
+};
+
+// The fiber counterpart of number_generator, two frames deep: the numbers
+// among the words, parse errors caught on the fiber's stack; the word
+// "fatal" ends it with an exception for its resumer.
+void yield_numbers(fiber<int>::suspender& self, const std::string& text, int& rejected,
+                   std::vector<int>& log) {
+  const frame_guard inner{&log, 2};
+  std::istringstream words(text);
+  for (std::string word; words >> word;) {
+    if (word == "fatal") throw std::runtime_error("fatal word in " + text);
+    try {
+      std::size_t used = 0;
+      const int value = std::stoi(word, &used);
+      if (used != word.size()) throw std::invalid_argument(word);
+      self.suspend(value);
+    } catch (const std::logic_error&) {
+      ++rejected;
+    }
+  }
+}
+
+TEST(FiberWorkload, GeneratorsYieldWhatADirectParseFindsAndEveryFrameIsDestroyedOnceHoweverTheyEnd) {
+  constexpr int generators = 300;
+  constexpr std::size_t taken_before_drop = 3;
+  stack_pool pool(32 * 1024, 16);
+  std::vector<std::string> texts;
+  std::vector<int> rejected(generators, 0);
+  std::vector<std::vector<int>> logs(generators), yielded(generators);
+  std::vector<std::string> errors(generators);
+  auto owner = std::make_shared<int>(0);  // held by every fiber's function object
+  std::vector<fiber<int>> running;
+  for (int i = 0; i < generators; ++i) {
+    texts.push_back(text_for(i) + (i % 5 == 0 ? "fatal" : ""));
+    running.emplace_back(pool, [&, i, owner](fiber<int>::suspender& self) {
+      const frame_guard outer{&logs[i], 1};
+      yield_numbers(self, texts[i], rejected[i], logs[i]);
+    });
+  }
+
+  // Round robin, one number each; every fourth generator is dropped after a
+  // few, every tenth before it starts; halfway, all are moved elsewhere.
+  for (int round = 0, live = generators; live > 0; ++round) {
+    if (round == 4) running = std::vector<fiber<int>>(std::make_move_iterator(running.begin()),
+                                                      std::make_move_iterator(running.end()));
+    for (int i = 0; i < generators; ++i) {
+      fiber<int>& g = running[i];
+      if (g.done()) continue;
+      if (i % 10 == 9 || (i % 4 == 0 && yielded[i].size() == taken_before_drop)) {
+        g = fiber<int>();
+        --live;
+        continue;
+      }
+      try {
+        if (const std::optional<int> n = g.resume()) {
+          yielded[i].push_back(*n);
+        } else {
+          --live;
+        }
+      } catch (const std::runtime_error& e) {
+        errors[i] = e.what();
+        --live;
+      }
+    }
+  }
+
+  int dropped = 0, failed = 0;
+  for (int i = 0; i < generators; ++i) {
+    SCOPED_TRACE(texts[i]);
+    const parsed expected = parse_directly(text_for(i));
+    if (i % 10 == 9) {
+      EXPECT_TRUE(yielded[i].empty() && logs[i].empty()) << "a fiber that never started ran";
+      continue;
+    }
+    EXPECT_EQ(logs[i], (std::vector<int>{2, 1}));  // the inner frame first, each once
+    if (i % 4 == 0 && expected.numbers.size() >= taken_before_drop) {
+      ++dropped;
+      EXPECT_EQ(yielded[i], std::vector<int>(expected.numbers.begin(),
+                                             expected.numbers.begin() + taken_before_drop));
+    } else {
+      EXPECT_EQ(yielded[i], expected.numbers);
+      EXPECT_EQ(rejected[i], expected.rejected);
+      failed += !errors[i].empty();
+      EXPECT_EQ(errors[i], i % 5 == 0 ? "fatal word in " + texts[i] : "");
+    }
+  }
+  EXPECT_GT(dropped, generators / 8);
+  EXPECT_GT(failed, generators / 8);
+  EXPECT_EQ(owner.use_count(), 1) << "function objects left undestroyed";
+  EXPECT_EQ(pool.idle(), pool.max_idle()) << "stacks not given back";
+}
+
+// Request and response: each fiber is resumed with a step number and
+// answers with that step's value, computed by a throw and catch on its own
+// stack; the scheduler's two threads take turns, so that every fiber goes on
+// on the other thread at every step. A third of the fibers are dropped while
+// suspended halfway, by whichever thread has them; their stacks go back to
+// the pool that both threads share.
+TEST(FiberWorkload, RequestResponseFibersMovingBetweenThreadsAnswerWhatASequentialLoopComputes) {
+  constexpr int dropped_at = steps / 2;
+  stack_pool pool(32 * 1024, 64);
+  std::vector<fiber<long, int>> all;
+  std::vector<std::vector<int>> logs(tasks);
+  std::vector<unsigned> workers_seen(tasks, 0);
+  std::vector<long> totals(tasks, 0);
+  for (int i = 0; i < tasks; ++i) {
+    all.emplace_back(pool, [&, i](fiber<long, int>::suspender& self, int step) {
+      const frame_guard guard{&logs[i], 1};
+      for (;;) {
+        workers_seen[i] |= 1u << current_worker();
+        step = self.suspend(value_of_step(i, step));
+      }
+    });
+  }
+  for (int step = 0; step < steps; ++step) {
+    std::vector<std::thread> workers;
+    for (int w = 0; w < 2; ++w) {
+      workers.emplace_back([&, step, w] {
+        worker_index = w;
+        for (int i = (w + step) % 2; i < tasks; i += 2) {
+          if (step == dropped_at && i % 3 == 0) all[i] = fiber<long, int>();
+          if (!all[i].done()) totals[i] += *all[i].resume(step);
+        }
+      });
+    }
+    for (std::thread& w : workers) w.join();
+  }
+  all.clear();
+
+  int wrong = 0;
+  for (int i = 0; i < tasks; ++i) {
+    long expected = 0;
+    for (int step = 0; step < (i % 3 == 0 ? dropped_at : steps); ++step) {
+      expected += expected_value_of_step(i, step);
+    }
+    wrong += totals[i] != expected || workers_seen[i] != 3u || logs[i] != std::vector<int>{1};
+  }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_LE(pool.idle(), pool.max_idle());
+  EXPECT_GT(pool.idle(), 0u);
 }
 
 }  // namespace
