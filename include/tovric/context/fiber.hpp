@@ -25,9 +25,10 @@
 // returned, so that a generator's loop is one while statement and nothing
 // else tells the end. The first In has no suspend() to return it, so it is
 // the function's argument, and a loop written as `r = self.suspend(f(r))`
-// needs no special first step. Values are moved across, never copied, and
-// nothing is allocated per switch; the types are fixed at compile time, so
-// nothing is erased or checked at run time.
+// needs no special first step. Values are taken by value and moved across
+// the switch (no copy beyond the argument's own), nothing is allocated per
+// switch, and the types are fixed at compile time, so nothing is erased or
+// checked at run time.
 //
 // What it guarantees:
 // - An exception that leaves the function is rethrown by the resume() that
@@ -69,7 +70,7 @@
 // through the wrappers (in a process without a sanitizer runtime, two tests
 // of weak references and the bare routine each) and a move of each value.
 // Starting a fiber maps its stack (protected_stack) or takes one from a pool
-// (stack_pool::take); its function object and 32 bytes of bookkeeping live
+// (stack_pool::take); its function object and 64 bytes of bookkeeping live
 // at the top of that stack, and the rest is the function's. Destroying a
 // suspended fiber throws and catches one exception on its stack. Sanitizers
 // (ASan, TSan) and valgrind see every switch and stack, as with the wrappers
@@ -111,24 +112,28 @@ struct fiber_unwind {};
 
 namespace detail {
 
-// What resume() and the fiber tell each other: lives in the frame of the
-// resume() (or destructor) that switched to the fiber, for as long as the
-// fiber runs.
-struct fiber_exchange {
-  void* in;                             // the value resumed with (In*), or null
-  struct fiber_control* control;        // the fiber's bookkeeping
-  bool unwind;                          // the fiber is being destroyed
-  void* out = nullptr;                  // set by a suspension: the value (Out*), never null
-  std::exception_ptr* error = nullptr;  // set when the function ended by an exception
-};
-
 // The bookkeeping at the top of a fiber's stack: the stack itself (moved
-// into its own memory), the pool it goes back to, and the function object,
-// which lies just below.
+// into its own memory), the pool it goes back to, the function object, which
+// lies just below, and the exception that ended the function. The exception
+// is kept here, in memory that outlives the fiber's frames, not in a frame:
+// the fiber's last switch ends its frames (with AddressSanitizer's
+// detect_stack_use_after_return, it frees them).
 struct fiber_control {
   protected_stack stack;
   stack_pool* pool;
   void* function;
+  std::exception_ptr error;
+};
+static_assert(sizeof(fiber_control) <= 64, "the size the header's comment gives");
+
+// What resume() and the fiber tell each other: lives in the frame of the
+// resume() (or destructor) that switched to the fiber, for as long as the
+// fiber runs.
+struct fiber_exchange {
+  void* in;                // the value resumed with (In*), or null
+  fiber_control* control;  // the fiber's bookkeeping
+  bool unwind;             // the fiber is being destroyed
+  void* out = nullptr;     // set by a suspension: the value (Out*), never null
 };
 
 // Whether a fiber's function can be called with its suspender, and with the
@@ -202,9 +207,8 @@ class fiber_core {
 
   // After run(): the fiber has ended. Frees its stack, then rethrows the
   // exception that ended it, if one did.
-  void finish(fiber_exchange& x) {
-    std::exception_ptr error;
-    if (x.error != nullptr) error = std::move(*x.error);  // off the stack before it goes
+  void finish() {
+    std::exception_ptr error = std::move(control->error);  // off the stack before it goes
     context = nullptr;
     release();
     if (error) std::rethrow_exception(std::move(error));
@@ -243,7 +247,7 @@ void fiber_core::start(protected_stack stack, stack_pool* pool, fcontext_entry e
     throw;
   }
   control = ::new (reinterpret_cast<void*>(control_at))
-      fiber_control{std::move(stack), pool, reinterpret_cast<void*>(function_at)};
+      fiber_control{std::move(stack), pool, reinterpret_cast<void*>(function_at), nullptr};
   context = prepared;
 }
 
@@ -257,7 +261,7 @@ inline void fiber_core::destroy() noexcept {
   if (context != nullptr) {
     fiber_exchange x{nullptr, control, true};
     run(x);
-    if (x.error != nullptr) *x.error = nullptr;  // discarded: a destructor cannot throw it
+    control->error = nullptr;  // discarded: a destructor cannot throw it
     context = nullptr;
   }
   release();
@@ -344,7 +348,7 @@ class fiber : public detail::fiber_core {
     detail::fiber_exchange x{in, control, false};
     run(x);
     if (__builtin_expect(x.out == nullptr, 0)) {
-      finish(x);
+      finish();
       return result_type();
     }
     if constexpr (std::is_void_v<Out>) {
@@ -407,18 +411,18 @@ void fiber<Out, In>::start_on(protected_stack stack, stack_pool* pool, Function&
   start<stored>(std::move(stack), pool, &entry<stored>, std::forward<Function>(function));
 }
 
-// The fiber's first frame. Runs the function, catching what leaves it, then
-// destroys the function object and switches away for the last time, outside
-// every handler: the resumer finds no value (the end) and, if the function
-// threw, the exception in this frame, which it moves out before freeing the
-// stack.
+// The fiber's first frame. Runs the function, keeping the exception that
+// leaves it, if one does, in the bookkeeping; then destroys the function
+// object and switches away for the last time, outside every handler: the
+// resumer finds no value (the end) and moves the exception out before it
+// frees the stack.
 template <class Out, class In>
 template <class Function>
 void fiber<Out, In>::entry(fcontext_transfer t) {
   auto* const first = static_cast<detail::fiber_exchange*>(t.payload);
-  Function* const function = static_cast<Function*>(first->control->function);
+  detail::fiber_control* const control = first->control;
+  Function* const function = static_cast<Function*>(control->function);
   suspender self(first, t.from);
-  std::exception_ptr error;
   if (!first->unwind) {
     try {
       if constexpr (std::is_void_v<In>) {
@@ -428,11 +432,10 @@ void fiber<Out, In>::entry(fcontext_transfer t) {
       }
     } catch (const fiber_unwind&) {
     } catch (...) {
-      error = std::current_exception();
+      control->error = std::current_exception();
     }
   }
   std::destroy_at(function);
-  if (error) self.exchange->error = &error;
   leave(self.resumer, nullptr);
 }
 
