@@ -1,5 +1,4 @@
 // Fibers at work, in two parts.
-//
 // 1. A lexer as a generator: a fiber<token> walks a text and suspends with
 //    each token it finds; the reader loops `while (auto t = lexer.resume())`.
 //    A character the lexer does not know makes it throw, on its own stack;
@@ -9,9 +8,9 @@
 //    in turn and, after a fixed number of rounds, drops the one that never
 //    ends. Dropping a suspended fiber unwinds its stack, so the destructors
 //    of its locals run: each task prints when its cleanup runs.
-//
-// main checks what it can against a direct computation and returns 1 if
+// main checks the results against a direct computation and returns 1 if
 // anything is off, or if an exception is still being handled at the end.
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <exception>
@@ -48,15 +47,12 @@ struct token {
 // dots), names (letters, digits, '_'), and one-character punctuation.
 ctx::fiber<token> lex(std::string text) {
   return ctx::fiber<token>([text = std::move(text)](ctx::fiber<token>::suspender& self) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-      const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-      std::size_t end = i + 1;
+    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    for (std::size_t i = 0, end = 0; i < text.size(); i = end) {
+      end = i + 1;
       const char* kind = "punct";
-      if (std::isspace(at(i))) {
-        ++i;
-        continue;
-      } else if (std::isdigit(at(i))) {
+      if (std::isspace(at(i))) continue;
+      if (std::isdigit(at(i))) {
         while (end < text.size() && (std::isdigit(at(end)) || text[end] == '.')) ++end;
         kind = "number";
       } else if (std::isalpha(at(i)) || text[i] == '_') {
@@ -67,7 +63,6 @@ ctx::fiber<token> lex(std::string text) {
                                  std::to_string(i));
       }
       self.suspend(token{kind, text.substr(i, end - i)});
-      i = end;
     }
   });
 }
@@ -128,10 +123,8 @@ int main() {
   std::printf("tokens:\n");
   const std::string config = "width = 640 * 2; ratio = 1.5; title = main_view;";
   const auto [count, joined] = print_tokens(config);
-  std::string squeezed;
-  for (char c : config) {
-    if (c != ' ') squeezed += c;
-  }
+  std::string squeezed = config;
+  squeezed.erase(std::remove(squeezed.begin(), squeezed.end(), ' '), squeezed.end());
   check(count == 14, "the config has 14 tokens");
   check(joined == squeezed, "the tokens are the config without its spaces");
 
