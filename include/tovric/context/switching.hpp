@@ -18,9 +18,9 @@
 //
 // Rules where a sanitizer runs (harmless elsewhere):
 // - every context lives on a protected_stack and is prepared by
-//   stack.prepare(entry), or by make_fcontext(stack.top(), stack.size(),
-//   entry) (or a top between top() and top() + 15) on a stack on which no
-//   context has run yet (preparing again before the first switch replaces
+//   stack.prepare(entry) or stack.prepare(entry, reserved), or by
+//   make_fcontext(stack.top(), stack.size(), entry) (or a top between top()
+//   and top() + 15) on a stack on which no context has run yet (preparing again before the first switch replaces
 //   the frame, as the bare routine does);
 // - every switch goes through jump, ontop or leave, none through the bare
 //   routines;
