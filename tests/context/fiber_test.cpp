@@ -2,6 +2,8 @@
 // with a message, a fiber's end at its guard page when it overflows its
 // stack, fibers whose code gets in the way of their unwinding, and a
 // function object too large for its stack.
+#include "tovric/context/fiber.hpp"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -12,7 +14,6 @@
 #include <stdexcept>
 
 #include "child_process.hpp"
-#include "tovric/context/fiber.hpp"
 #include "tovric/context/stack_pool.hpp"
 #include "tovric/context/stack_traits.hpp"
 
@@ -49,7 +50,8 @@ TEST_F(FiberDeathTest, AFiberThatResumesOrDestroysItselfEndsTheProcessWithAMessa
   EXPECT_DEATH(
       {
         fiber<> self_destroying;
-        self_destroying = fiber<>([&self_destroying](fiber<>::suspender&) { self_destroying = {}; });
+        self_destroying =
+            fiber<>([&self_destroying](fiber<>::suspender&) { self_destroying = {}; });
         self_destroying.resume();
       },
       "destruction of the fiber that is running, from inside itself");

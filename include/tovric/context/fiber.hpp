@@ -81,7 +81,8 @@
 #include "tovric/detail/language.hpp"
 
 #if !defined(__cpp_exceptions)
-#error "tovric/context/fiber.hpp needs C++ exceptions: destroying a suspended fiber unwinds its stack"
+#error \
+    "tovric/context/fiber.hpp needs C++ exceptions: destroying a suspended fiber unwinds its stack"
 #endif
 
 #include <cstddef>
@@ -171,7 +172,8 @@ class fiber_core {
   fiber_core(fiber_core&& other) noexcept
       : context(std::exchange(other.context, nullptr)),
         control(std::exchange(other.control, nullptr)) {
-    if (context == running_fiber()) fiber_misuse("move of the fiber that is running, from inside itself");
+    if (context == running_fiber())
+      fiber_misuse("move of the fiber that is running, from inside itself");
   }
   fiber_core& operator=(fiber_core&& other) noexcept {
     if (this != &other) {
@@ -302,9 +304,11 @@ class fiber : public detail::fiber_core {
   // resume(), at the first resume(); nothing runs before. Throws what
   // protected_stack's constructor and the function object's constructor
   // throw.
-  template <class Function, class = std::enable_if_t<!std::is_same_v<std::decay_t<Function>, fiber> &&
-                                                     !std::is_same_v<std::decay_t<Function>, protected_stack>>>
-  explicit fiber(Function&& function) : fiber(protected_stack(), std::forward<Function>(function)) {}
+  template <class Function,
+            class = std::enable_if_t<!std::is_same_v<std::decay_t<Function>, fiber> &&
+                                     !std::is_same_v<std::decay_t<Function>, protected_stack>>>
+  explicit fiber(Function&& function)
+      : fiber(protected_stack(), std::forward<Function>(function)) {}
 
   // The same on `stack`, which the fiber owns from now on. Throws
   // std::length_error, and unmaps the stack, if the function object leaves
@@ -406,8 +410,9 @@ template <class Out, class In>
 template <class Function>
 void fiber<Out, In>::start_on(protected_stack stack, stack_pool* pool, Function&& function) {
   using stored = std::decay_t<Function>;
-  static_assert(detail::fiber_callable<stored, suspender, In>::value,
-                "a fiber's function is called as f(suspender&), or f(suspender&, In) for a non-void In");
+  static_assert(
+      detail::fiber_callable<stored, suspender, In>::value,
+      "a fiber's function is called as f(suspender&), or f(suspender&, In) for a non-void In");
   start<stored>(std::move(stack), pool, &entry<stored>, std::forward<Function>(function));
 }
 
