@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "child_process.hpp"
+#include "overflow.hpp"
 #include "tovric/context/stack_pool.hpp"
 #include "tovric/context/stack_traits.hpp"
 
@@ -60,18 +61,6 @@ TEST_F(FiberDeathTest, AFiberThatResumesOrDestroysItselfEndsTheProcessWithAMessa
 // ---------------------------------------------------------------------------
 // Overflow
 
-volatile int deepest = 1 << 30;  // never reached: the stack ends first
-
-// Each frame writes both ends of a buffer smaller than a page, so the first
-// write past the stack's low end lands in the guard page.
-int dig(int depth) {
-  volatile char frame[512];
-  frame[sizeof frame - 1] = static_cast<char>(depth);
-  frame[0] = static_cast<char>(depth);
-  if (depth == deepest) return frame[0];
-  return dig(depth + 1) + frame[sizeof frame - 1];
-}
-
 // On its own stack, as the fiber's is full: writes the faulting address,
 // then lets the fault happen again with the default action.
 void report_fault(int, siginfo_t* info, void*) {
@@ -95,7 +84,7 @@ TEST(FiberOverflow, AFiberThatOverflowsItsStackDiesBySegvAtItsGuardPage) {
     if (::sigaltstack(&alternate, nullptr) != 0 || ::sigaction(SIGSEGV, &action, nullptr) != 0) {
       ::_exit(3);
     }
-    fiber<> digger(std::move(stack), [](fiber<>::suspender&) { dig(0); });
+    fiber<> digger(std::move(stack), [](fiber<>::suspender&) { context_test::dig(0); });
     digger.resume();
     ::_exit(4);  // the overflow did not end the process
   });

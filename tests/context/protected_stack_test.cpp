@@ -18,6 +18,7 @@
 #include <system_error>
 #include <vector>
 
+#include "overflow.hpp"
 #include "switching.hpp"
 #include "tovric/context/stack_traits.hpp"
 
@@ -106,18 +107,6 @@ TEST(ProtectedStack, MovingHandsTheMappingOverAndLeavesTheSourceEmpty) {
 // Overflow
 
 namespace overflow {
-
-volatile int deepest = 1 << 30;  // never reached: the stack ends first
-
-// Each frame writes both ends of a buffer smaller than a page, so the first
-// write past the stack's low end lands in the page just below it.
-int dig(int depth) {
-  volatile char frame[512];
-  frame[sizeof frame - 1] = static_cast<char>(depth);
-  frame[0] = static_cast<char>(depth);
-  if (depth == deepest) return frame[0];
-  return dig(depth + 1) + frame[sizeof frame - 1];
-}
 
 void entry(fcontext_transfer t) {
   entered(t);
