@@ -161,15 +161,14 @@ inline protected_stack::protected_stack(std::size_t size) {
 }
 
 inline fcontext_handle protected_stack::prepare(fcontext_entry entry) noexcept {
-  detail::rename_stack_record(stack_top);
-  return make_fcontext(stack_top, stack_size, entry);
+  return prepare(entry, 0);
 }
 
 inline fcontext_handle protected_stack::prepare(fcontext_entry entry,
                                                 std::size_t reserved) noexcept {
   reserved = (reserved + 15) / 16 * 16;
   auto* const top = static_cast<unsigned char*>(stack_top) - reserved;
-  if (detail::asan_runs()) __asan_unpoison_memory_region(top, reserved);
+  if (reserved != 0 && detail::asan_runs()) __asan_unpoison_memory_region(top, reserved);
   const fcontext_handle context = make_fcontext(top, stack_size - reserved, entry);
   detail::name_record(context, static_cast<detail::switch_record*>(stack_top));
   return context;

@@ -86,12 +86,6 @@ inline void open_stack_record(void* top, void* bottom, std::size_t size) noexcep
   name_record(static_cast<unsigned char*>(top) - frame_size, record);
 }
 
-// Names the record of the stack whose top is `top` again below the frame
-// that make_fcontext(top, ...) prepares, for a new context on a used stack.
-inline void rename_stack_record(void* top) noexcept {
-  name_record(static_cast<unsigned char*>(top) - frame_size, static_cast<switch_record*>(top));
-}
-
 // Called before the stack is unmapped: ends the TSan fiber of its last
 // context and clears ASan's marks on it, since frames of a context that was
 // never finished leave poisoned bytes behind that a later mapping at the
